@@ -1,0 +1,71 @@
+# Flags, Boost, and helpers shared by every library and test.
+
+# Programs built here run under Wine in this build tree's own prefix.
+set(KV_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+file(WRITE ${KV_WINE_RUN}.tmp
+  "#!/bin/sh\nKV_BUILD_DIR='${CMAKE_BINARY_DIR}' exec '${CMAKE_SOURCE_DIR}/tools/wine-run' \"$@\"\n")
+file(COPY_FILE ${KV_WINE_RUN}.tmp ${KV_WINE_RUN} ONLY_IF_DIFFERENT)
+file(REMOVE ${KV_WINE_RUN}.tmp)
+file(CHMOD ${KV_WINE_RUN} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KV_WINE_RUN})
+
+# Boost is used header-only; the cross compiler sees only the boost folder,
+# never the rest of the host's /usr/include.
+set(KV_BOOST_INCLUDE ${CMAKE_BINARY_DIR}/boost-include)
+if(NOT EXISTS ${KV_BOOST_INCLUDE}/boost)
+  file(MAKE_DIRECTORY ${KV_BOOST_INCLUDE})
+  file(CREATE_LINK /usr/include/boost ${KV_BOOST_INCLUDE}/boost SYMBOLIC)
+endif()
+
+add_library(kv_common INTERFACE)
+target_include_directories(kv_common INTERFACE
+  ${CMAKE_SOURCE_DIR}
+  ${CMAKE_BINARY_DIR}/generated)
+target_include_directories(kv_common SYSTEM INTERFACE ${KV_BOOST_INCLUDE})
+target_compile_definitions(kv_common INTERFACE
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+  _WIN32_WINNT=0x0601 WINVER=0x0601
+  BOOST_ALL_NO_LIB BOOST_USE_WINDOWS_H)
+target_compile_options(kv_common INTERFACE
+  -Wall -Werror=return-type -Wno-unknown-pragmas)
+target_link_options(kv_common INTERFACE -static -static-libgcc -static-libstdc++)
+
+# kv_library(NAME SOURCES... [LIBS ...]): one static library per folder.
+function(kv_library name)
+  cmake_parse_arguments(KV "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${KV_SOURCES})
+  target_link_libraries(${name} PUBLIC kv_common ${KV_LIBS})
+endfunction()
+
+# kv_gtest(NAME SOURCES... [LIBS ...] [SERVERS ...] [LABELS ...] [PROPERTIES ...]):
+# a GoogleTest program run under Wine. SERVERS names loopback servers
+# (tests/servers/NAME.py) that run beside each test case.
+function(kv_gtest name)
+  if(NOT KV_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(KV "" "TIMEOUT" "SOURCES;LIBS;SERVERS;LABELS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${KV_SOURCES})
+  target_link_libraries(${name} PRIVATE kv_common gtest gmock ${KV_LIBS})
+  set(emulator ${KV_WINE_RUN})
+  if(KV_SERVERS)
+    set(servers "")
+    foreach(server ${KV_SERVERS})
+      list(APPEND servers --server ${server})
+    endforeach()
+    set(emulator python3 ${CMAKE_SOURCE_DIR}/tests/support/with_servers.py ${servers} -- ${emulator})
+  endif()
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${emulator}")
+  if(NOT KV_TIMEOUT)
+    set(KV_TIMEOUT 120)
+  endif()
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "KV_BUILD_DIR=${CMAKE_BINARY_DIR};KV_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+               TIMEOUT ${KV_TIMEOUT} LABELS "wine;${KV_LABELS}" ${KV_PROPERTIES})
+endfunction()
+
+# Windows libraries most code needs.
+set(KV_WIN_LIBS wininet winhttp crypt32 wintrust advapi32 ole32 oleaut32 uuid shlwapi
+    version wtsapi32 bcrypt rpcrt4 urlmon shell32 user32 gdi32 comctl32 ws2_32)
