@@ -1,0 +1,295 @@
+#include "cxx/network/http/WinInetConnection.h"
+
+#include "cxx/network/http/HttpDetail.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace Cxx::Network::Http::HttpClient {
+
+using Exception::CWinInetNetworkException;
+using Exception::NEC_Connect;
+using Exception::NEC_ReadBody;
+using Exception::NEC_Request;
+
+namespace {
+
+constexpr const char* ChunkReadFailed = "Error by receiving data from server ( asynchronously ).";
+
+[[noreturn]] void ThrowInet(std::int32_t code, const char* message, DWORD error)
+{
+    Detail::Throw<CWinInetNetworkException>(code, message, error);
+}
+
+bool QueryText(HINTERNET request, DWORD info, std::wstring& text)
+{
+    wchar_t buffer[32] = {};
+    DWORD size = sizeof(buffer);
+    if (!::HttpQueryInfoW(request, info, buffer, &size, nullptr)) {
+        return false;
+    }
+    text.assign(buffer, size / sizeof(wchar_t));
+    return true;
+}
+
+bool QueryContentLength(HINTERNET request, std::uint64_t& length)
+{
+    std::wstring text;
+    return QueryText(request, HTTP_QUERY_CONTENT_LENGTH, text) && Detail::ParseDecimal(text, length);
+}
+
+// The first byte and the whole length of "bytes first-last/length".
+bool QueryContentRange(HINTERNET request, std::uint64_t& first, std::uint64_t& length)
+{
+    wchar_t buffer[128] = {};
+    DWORD size = sizeof(buffer);
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_RANGE, buffer, &size, nullptr)) {
+        return false;
+    }
+    const std::wstring text(buffer, size / sizeof(wchar_t));
+    const std::wstring prefix = L"bytes ";
+    const auto dash = text.find(L'-');
+    const auto slash = text.find(L'/');
+    return text.compare(0, prefix.size(), prefix) == 0 && dash != std::wstring::npos && slash != std::wstring::npos &&
+           dash < slash && Detail::ParseDecimal(text.substr(prefix.size(), dash - prefix.size()), first) &&
+           Detail::ParseDecimal(text.substr(slash + 1), length);
+}
+
+std::mutex& CloseMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+namespace WinConnection {
+
+void InternetHandleTraits::Close(void* handle)
+{
+    ::InternetCloseHandle(handle);
+}
+
+CWinInetConnection::CWinInetConnection(const std::wstring& agent, const std::wstring& server, std::uint16_t port,
+                                       std::int32_t scheme)
+    : m_port(port), m_scheme(scheme), m_sleeper(DefaultSleeper())
+{
+    std::uint32_t major = 0, minor = 0;
+    if (scheme == US_Https && CTlsValidator::SystemVersion(major, minor) && major >= 6) {
+        // A setting that cannot be widened leaves WinInet the protocols it has;
+        // the handshake then tells whether they suffice.
+        m_tlsValidator.EnsureSecureProtocols();
+    }
+    m_session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!m_session) {
+        ThrowInet(NEC_Connect, "Can't open http connection to the server.", ::GetLastError());
+    }
+    m_connection.Reset(::InternetConnectW(m_session.Get(), server.c_str(), m_port, nullptr, nullptr,
+                                          INTERNET_SERVICE_HTTP, 0, 0));
+    if (!m_connection) {
+        ThrowInet(NEC_Connect, "Can't connect to the server.", ::GetLastError());
+    }
+}
+
+CWinInetConnection::~CWinInetConnection()
+{
+    // WinInet's handle closing is serialised across the process.
+    std::lock_guard lock(CloseMutex());
+    m_request.Reset();
+    m_connection.Reset();
+    m_session.Reset();
+}
+
+bool CWinInetConnection::GetStatusCode(std::uint32_t& status)
+{
+    if (!m_request) {
+        return false;
+    }
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (!::HttpQueryInfoW(m_request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
+        return false;
+    }
+    status = value;
+    return true;
+}
+
+void CWinInetConnection::CheckStatus()
+{
+    std::uint32_t status = 0;
+    if (GetStatusCode(status)) {
+        Detail::CheckStatus(status);
+    }
+}
+
+std::vector<char> CWinInetConnection::ReceiveResponse()
+{
+    std::vector<char> body;
+    for (;;) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(m_request.Get(), &available, 0, 0)) {
+            ThrowInet(NEC_ReadBody,
+                      "Error by receiving data from server ( synchronously ).             Available data size is unknown.",
+                      ::GetLastError());
+        }
+        const std::size_t offset = body.size();
+        body.resize(offset + available + 1);
+        DWORD read = 0;
+        if (!::InternetReadFile(m_request.Get(), body.data() + offset, available + 1, &read)) {
+            ThrowInet(NEC_ReadBody, "Error by receiving data from server ( synchronously ).", ::GetLastError());
+        }
+        body.resize(offset + read);
+        if (read == 0) {
+            return body;
+        }
+    }
+}
+
+void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize)
+{
+    std::uint64_t contentLength = 0;
+    if (!QueryContentLength(m_request.Get(), contentLength)) {
+        ThrowInet(NEC_ReadBody,
+                  "Error by receiving data from server ( asynchronously ). Available data size is unknown. Can't get "
+                  "content length header.",
+                  ::GetLastError());
+    }
+    if (chunkSize == 0) {
+        throw Exception::CNetworkException(Exception::NEC_Parameter, "Chunk size is zero.", 0);
+    }
+    std::vector<char> buffer(chunkSize);
+    std::uint64_t total = 0;
+    // Bytes at the start of a fresh answer that were delivered before.
+    std::uint64_t skip = 0;
+    int budget = ResendBudget;
+    for (;;) {
+        DWORD read = 0;
+        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(chunkSize), &read);
+        const DWORD error = ok ? ERROR_INTERNET_CONNECTION_ABORTED : ::GetLastError();
+        if (ok && read > 0) {
+            const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skip, read));
+            skip -= skipped;
+            const std::size_t count = read - skipped;
+            if (count == 0) {
+                continue;
+            }
+            total += count;
+            budget = ResendBudget;
+            if (!callback.OnReadData(buffer.data() + skipped, chunkSize, count, total, contentLength)) {
+                return;
+            }
+            continue;
+        }
+        // A clean end before the announced length is a broken connection too.
+        if (ok && skip == 0 && total >= contentLength) {
+            return;
+        }
+        skip = Resume(total, contentLength, budget, error);
+    }
+}
+
+std::uint64_t CWinInetConnection::Resume(std::uint64_t total, std::uint64_t contentLength, int& budget,
+                                         unsigned long error)
+{
+    for (;;) {
+        if (budget <= 0) {
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
+        }
+        --budget;
+        if (m_sleeper && !m_sleeper(ResendPause)) {
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_OPERATION_CANCELLED);
+        }
+        const std::wstring range = L"Range: bytes=" + std::to_wstring(total) + L"-\r\n";
+        if (!::HttpSendRequestW(m_request.Get(), range.c_str(), static_cast<DWORD>(range.size()), nullptr, 0)) {
+            error = ::GetLastError();
+            continue;
+        }
+        std::uint32_t status = 0;
+        std::uint64_t first = 0, length = 0;
+        if (GetStatusCode(status) && status == 206 && QueryContentRange(m_request.Get(), first, length)) {
+            if (first == total && length == contentLength) {
+                return 0;
+            }
+            // Another part or another body cannot be joined to the bytes delivered so far.
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+        }
+        if (status == 200 && QueryContentLength(m_request.Get(), length)) {
+            if (length == contentLength) {
+                // The whole body again: what was delivered already is skipped.
+                return total;
+            }
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+        }
+        // No usable answer (a connection closed before its headers reads as a
+        // bare 200): a failed re-send.
+        error = ERROR_INTERNET_CONNECTION_ABORTED;
+    }
+}
+
+} // namespace WinConnection
+
+namespace SimpleGetClient {
+
+void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                                          const std::wstring&)
+{
+    std::wstring objectName = objectPath;
+    if (parameters) {
+        objectName += L'?';
+        objectName += Detail::QueryText(*parameters);
+    }
+    const DWORD flags = m_scheme == US_Https ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE : INTERNET_FLAG_RELOAD;
+    m_request.Reset(
+        ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!m_request) {
+        ThrowInet(NEC_Request, "Can't create request to the server.", ::GetLastError());
+    }
+    if (!::HttpSendRequestW(m_request.Get(), nullptr, 0, nullptr, 0)) {
+        ThrowInet(NEC_Request, "Can't send request to the server.", ::GetLastError());
+    }
+    CheckStatus();
+}
+
+} // namespace SimpleGetClient
+
+namespace SimplePostClient {
+
+void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                                           const std::wstring& headers)
+{
+    std::size_t bodySize = 0;
+    const char* body = parameters ? parameters->GetBuffer(bodySize) : nullptr;
+    // A certificate issued for another host is refused, as for any request.
+    const DWORD flags = m_scheme == US_Https
+                            ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_COOKIES
+                            : INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES;
+    m_request.Reset(
+        ::HttpOpenRequestW(m_connection.Get(), L"POST", objectPath.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!m_request) {
+        Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
+                                                    ::GetLastError());
+    }
+    // Best effort: a stack that refuses an option keeps its own time-out.
+    DWORD timeout = 30000;
+    const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT,      INTERNET_OPTION_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_DATA_SEND_TIMEOUT,    INTERNET_OPTION_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_FROM_CACHE_TIMEOUT};
+    for (DWORD option : options) {
+        ::InternetSetOptionW(m_request.Get(), option, &timeout, sizeof(timeout));
+    }
+    if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
+                            static_cast<DWORD>(headers.size()), const_cast<char*>(body),
+                            static_cast<DWORD>(bodySize))) {
+        Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't send request to the server.",
+                                                    ::GetLastError());
+    }
+    CheckStatus();
+}
+
+} // namespace SimplePostClient
+
+} // namespace Cxx::Network::Http::HttpClient

@@ -1,0 +1,81 @@
+#pragma once
+
+// Kept free of wininet.h so that it can meet winhttp.h in one translation unit.
+
+#include "cxx/core/Handle.h"
+#include "cxx/network/TlsValidator.h"
+#include "cxx/network/http/HttpClient.h"
+
+namespace Cxx::Network::Http::HttpClient::WinConnection {
+
+struct InternetHandleTraits {
+    static void* Invalid() { return nullptr; }
+    static void Close(void* handle);
+};
+using CInternetHandle = Core::CUniqueHandle<InternetHandleTraits>;
+
+// One synchronous connection over WinInet with the system's preconfigured proxy.
+class CWinInetConnection : public IConnection {
+public:
+    // Pause before each re-send of a broken chunked read.
+    static constexpr std::chrono::milliseconds ResendPause{6000};
+    static constexpr int ResendBudget = 10;
+
+    CWinInetConnection(const std::wstring& agent, const std::wstring& server, std::uint16_t port,
+                       std::int32_t scheme);
+    ~CWinInetConnection() override;
+
+    std::vector<char> ReceiveResponse() override;
+    // Resumes with a Range request when the connection breaks or the body ends early.
+    void ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize) override;
+    // WinInet answers challenges itself: neither credentials nor a second send are needed.
+    void Authenticate(const std::wstring&, const char*, std::size_t) override {}
+    void SetCredentialsProvider(ICredentialsProvider*) override {}
+    bool GetStatusCode(std::uint32_t& status) override;
+    void SetSleeper(SleepFunction sleeper) override { m_sleeper = std::move(sleeper); }
+
+protected:
+    // Throws when the status is from 400 to 599.
+    void CheckStatus();
+
+    // Declared first so that it restores the setting after every handle is closed.
+    CTlsValidator m_tlsValidator;
+    std::uint16_t m_port;
+    std::int32_t m_scheme;
+    CInternetHandle m_session;
+    CInternetHandle m_connection;
+    CInternetHandle m_request;
+
+private:
+    // Re-sends the request for the bytes from `total` on; returns how many
+    // leading bytes of the new answer must be skipped.
+    std::uint64_t Resume(std::uint64_t total, std::uint64_t contentLength, int& budget, unsigned long error);
+
+    SleepFunction m_sleeper;
+};
+
+} // namespace Cxx::Network::Http::HttpClient::WinConnection
+
+namespace Cxx::Network::Http::HttpClient::SimpleGetClient {
+
+// GET of objectPath, with "?" and the parameters when a set is given.
+class CSimpleGetWinInetClient : public WinConnection::CWinInetConnection {
+public:
+    using CWinInetConnection::CWinInetConnection;
+    void SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                     const std::wstring& headers) override;
+};
+
+} // namespace Cxx::Network::Http::HttpClient::SimpleGetClient
+
+namespace Cxx::Network::Http::HttpClient::SimplePostClient {
+
+// POST of the parameters as the body, with 30 s time-outs and no retry.
+class CSimplePostWinInetClient : public WinConnection::CWinInetConnection {
+public:
+    using CWinInetConnection::CWinInetConnection;
+    void SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                     const std::wstring& headers) override;
+};
+
+} // namespace Cxx::Network::Http::HttpClient::SimplePostClient

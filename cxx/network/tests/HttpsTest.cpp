@@ -1,0 +1,97 @@
+#include "cxx/network/RequestResponse.h"
+#include "cxx/network/http/HttpClient.h"
+
+#include "HttpTestSupport.h"
+#include "TestRoot.h"
+#include "TestServer.h"
+
+using namespace Cxx::Network;
+using namespace Cxx::Network::Exception;
+using namespace Cxx::Network::Http::HttpClient;
+using namespace KvTest;
+
+namespace {
+
+// The server's certificate names "localhost": reached as 127.0.0.1 it is a
+// certificate for another host.
+class Https : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running());
+        ASSERT_TRUE(TrustTestRoot()) << TestTlsFile("ca.der");
+        server.SetRoutes(R"({"*": {"body": "secure"}})");
+    }
+
+    template <typename TClient>
+    std::unique_ptr<TClient> Make(const std::wstring& host)
+    {
+        return std::make_unique<TClient>(L"", host, L"", 0, server.Port(), true, GetParam(), US_Https);
+    }
+
+    CTestServer server{"https"};
+};
+
+INSTANTIATE_TEST_SUITE_P(Stacks, Https, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "WinInet" : "WinHttp"; });
+
+TEST_P(Https, TrustedServerIsReachedOverTls)
+{
+    CSimplePostParametersSet body;
+    body.AddParameter(std::make_shared<CSimpleTextParameter>(L"v", L"1"));
+    auto post = Make<CSimplePostHttpClient>(L"localhost");
+    post->SendRequest(L"/collect", &body, L"");
+    EXPECT_EQ(Text(post->ReceiveResponse()), "secure");
+    auto get = Make<CSimpleGetHttpClient>(L"localhost");
+    get->SendRequest(L"/file", nullptr, L"");
+    EXPECT_EQ(Text(get->ReceiveResponse()), "secure");
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].body, "v=1");
+    EXPECT_EQ(requests[1].target, "/file");
+}
+
+TEST_P(Https, CertificateForAnotherHostIsRefused)
+{
+    CSimplePostParametersSet body;
+    body.AddParameter(std::make_shared<CSimpleTextParameter>(L"v", L"1"));
+    auto post = Make<CSimplePostHttpClient>(L"127.0.0.1");
+    const auto postFailure = ConnectionFailure([&] { post->SendRequest(L"/collect", &body, L""); });
+    auto get = Make<CSimpleGetHttpClient>(L"127.0.0.1");
+    const auto getFailure = ConnectionFailure([&] { get->SendRequest(L"/file", nullptr, L""); });
+    for (const auto& failure : {postFailure, getFailure}) {
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->GetCode(), NEC_Request);
+        EXPECT_NE(failure->GetSystemError(), 0u);
+    }
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST(HttpsRequestResponse, SchemeComesFromTheUrlNotFromThePort)
+{
+    CTestServer server("https");
+    ASSERT_TRUE(server.Running());
+    ASSERT_TRUE(TrustTestRoot());
+    server.SetRoutes(R"({"/component": {"body": "[]"}})");
+    const std::string port = std::to_string(server.Port());
+    const std::string secure = "https://localhost:" + port + "/component";
+    const std::string plain = "http://localhost:" + port + "/component";
+
+    std::string response;
+    Cxx::Network::RequestResponse::CHttpRequestResponse overTls(std::wstring(secure.begin(), secure.end()), false);
+    EXPECT_EQ(overTls.Send("{}", response), 0);
+    EXPECT_EQ(response, "[]");
+    // Plain HTTP to a TLS port: the server never sees a request.
+    Cxx::Network::RequestResponse::CHttpRequestResponse overHttp(std::wstring(plain.begin(), plain.end()), false);
+    response.clear();
+    try {
+        overHttp.Send("{}", response);
+    } catch (const std::shared_ptr<CNetworkException>&) {
+        // Either stack may fail the send or the read here.
+    }
+    EXPECT_EQ(response, "");
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+} // namespace
