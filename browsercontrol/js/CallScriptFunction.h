@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+
+struct IWebBrowser2;
+
+namespace BrowserControl {
+
+// Calls a global function of the page shown by the browser, with no arguments.
+// Answers the HRESULT of the first step that fails, else that of the call; a page
+// without such a function answers the script engine's unknown-name error.
+HRESULT CallScriptFunction(IWebBrowser2* browser, const std::wstring& name);
+
+// The same from the page's document object (the browser's Document).
+HRESULT CallScriptFunctionOfDocument(IDispatch* document, const std::wstring& name);
+
+// The same on the page's window object, whose members are the page's globals.
+HRESULT CallGlobalFunction(IDispatch* window, const std::wstring& name);
+
+} // namespace BrowserControl

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "cxx/core/Handle.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+namespace BrowserControl::JS {
+
+namespace Detail {
+// Unique for the life of the process; thread ids are reused by the system, and a
+// new thread must not be handed the proxy of a thread that has ended.
+std::uint64_t CurrentThreadSerial();
+} // namespace Detail
+
+// Carries an interface of the creating thread's apartment so that any thread may call it.
+// The creating thread gets the pointer itself; every other thread that has entered an
+// apartment gets a proxy of its own, made once and kept until the object is destroyed.
+// The pointer is registered in the process's global interface table rather than marshalled
+// into a stream: a normal marshal packet unmarshals only once, and the table hands out a
+// proxy to each thread that asks and can be revoked from any thread.
+template <typename T>
+class marshaled_interface_pointer {
+public:
+    // Call on the thread that owns the object. With noMarshal every thread gets the
+    // pointer itself (for objects that any thread may call directly).
+    marshaled_interface_pointer(T* pointer, bool noMarshal) : m_pointer(pointer), m_noMarshal(noMarshal)
+    {
+        if (!m_pointer || m_noMarshal) {
+            return;
+        }
+        if (SUCCEEDED(::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IGlobalInterfaceTable, m_table.PutVoid()))) {
+            if (FAILED(m_table->RegisterInterfaceInGlobal(m_pointer.Get(), __uuidof(T), &m_cookie))) {
+                m_cookie = 0;
+                m_table.Reset();
+            }
+        }
+        m_cache.emplace(Detail::CurrentThreadSerial(), m_pointer);
+    }
+
+    marshaled_interface_pointer(const marshaled_interface_pointer&) = delete;
+    marshaled_interface_pointer& operator=(const marshaled_interface_pointer&) = delete;
+
+    ~marshaled_interface_pointer()
+    {
+        if (m_cookie != 0) {
+            m_table->RevokeInterfaceFromGlobal(m_cookie);
+        }
+        m_cache.clear();
+    }
+
+    // An interface the calling thread may use, or null (no pointer, no apartment on this
+    // thread, or the pointer could not be registered). The object keeps the reference.
+    T* Get()
+    {
+        if (!m_pointer) {
+            return nullptr;
+        }
+        if (m_noMarshal) {
+            return m_pointer.Get();
+        }
+        const std::uint64_t thread = Detail::CurrentThreadSerial();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (const auto found = m_cache.find(thread); found != m_cache.end()) {
+                return found->second.Get();
+            }
+        }
+        if (m_cookie == 0) {
+            return nullptr;
+        }
+        // Unmarshalling may call into the owning apartment, so it runs outside the lock:
+        // the owning thread may be waiting for the lock in its own Get meanwhile.
+        Cxx::Core::CComPtr<T> local;
+        if (FAILED(m_table->GetInterfaceFromGlobal(m_cookie, __uuidof(T), local.PutVoid())) || !local) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_cache.emplace(thread, std::move(local)).first->second.Get();
+    }
+
+    // True when threads other than the creator can get a proxy.
+    bool IsMarshaled() const { return m_cookie != 0; }
+
+private:
+    Cxx::Core::CComPtr<T> m_pointer;
+    const bool m_noMarshal;
+    Cxx::Core::CComPtr<IGlobalInterfaceTable> m_table;
+    DWORD m_cookie = 0;
+    std::mutex m_lock;
+    std::map<std::uint64_t, Cxx::Core::CComPtr<T>> m_cache;
+};
+
+} // namespace BrowserControl::JS
+
+namespace js = BrowserControl::JS;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "installer/cpp_custominstaller/startup/IStartupServices.h"
+
+namespace CustomInstaller {
+
+// The program's own services: the real instance checks, network probe and
+// sleep, and the engine's collaborators.
+class CStartupServices : public IStartupServices {
+public:
+    bool ExtractTrackingUid(const std::wstring& fileName) override;
+    bool IsFirstInstance() override;
+    void BringRunningCopyToFront() override;
+    bool IsSetupAlreadyRunning() override;
+    void ReleaseInstance() override;
+    SessionHandlerPtr CreateSessionHandler(const CInstallationDetails& details) override;
+    void EnableBrowserEmulation() override;
+    void DisableBrowserEmulation() override;
+    void SendEvent(const CStartupEvent& event) override;
+    void SendException(const CStartupException& exception) override;
+    void SetAutomaticSessionManagement(bool enabled) override;
+    void Sleep(std::chrono::seconds duration) override;
+    bool IsInternetConnected() override;
+    ManagerPtr CreateWebInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
+                                       const CInstallerOptions& options) override;
+    ManagerPtr CreateBasicInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
+                                         const CInstallerOptions& options) override;
+    ManagerPtr CreateSilentInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
+                                          const CInstallerOptions& options) override;
+    int RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options) override;
+};
+
+} // namespace CustomInstaller

@@ -1,0 +1,102 @@
+#include "installer/cpp_custominstaller/startup/InstanceChecks.h"
+
+#include "cxx/core/Handle.h"
+#include "cxx/core/SystemUtils.h"
+#include "cxx/core/TextUtils.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace CustomInstaller {
+
+namespace {
+
+bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                            static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// The first top-level window, in the system's order, that belongs to one of the processes.
+HWND FindTopLevelWindowOf(const std::vector<DWORD>& processIds)
+{
+    for (HWND window = ::FindWindowExW(nullptr, nullptr, nullptr, nullptr); window;
+         window = ::FindWindowExW(nullptr, window, nullptr, nullptr)) {
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(window, &processId);
+        if (std::find(processIds.begin(), processIds.end(), processId) != processIds.end()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+std::wstring NsisWorkFolder()
+{
+    wchar_t tempPath[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, tempPath);
+    if (length == 0 || length > MAX_PATH) {
+        return {};
+    }
+    return std::wstring(tempPath, length) + L"~nsu.tmp";
+}
+
+} // namespace
+
+std::wstring CProductNameSpecificGenerator::GetSuffix()
+{
+    return L"QXPDF";
+}
+
+bool IsFirstInstance()
+{
+    return Cxx::Core::COneInstance::IsFirstInstance(false, std::make_unique<CProductNameSpecificGenerator>());
+}
+
+void BringRunningCopyToFront()
+{
+    if (HWND window = ::FindWindowW(nullptr, SetupWindowTitle)) {
+        Cxx::Core::Utils::ForceForegroundWindow(window);
+    }
+}
+
+bool IsSetupAlreadyRunning()
+{
+    const std::wstring workFolder = NsisWorkFolder();
+    return !workFolder.empty() && IsSetupAlreadyRunning(RunningSetupMarker, workFolder);
+}
+
+bool IsSetupAlreadyRunning(const std::wstring& markerName, const std::wstring& workFolder)
+{
+    const Cxx::Core::CHandle marker(::OpenMutexW(SYNCHRONIZE, FALSE, markerName.c_str()));
+    if (!marker) {
+        return false;
+    }
+    // A missing or unreadable folder counts as no setup running.
+    std::error_code error;
+    std::filesystem::directory_iterator entries(workFolder, error);
+    for (const std::filesystem::directory_iterator end; !error && entries != end; entries.increment(error)) {
+        const std::filesystem::path& path = entries->path();
+        const std::wstring description = Cxx::Core::Utils::GetFileVersionString(L"FileDescription", path.wstring());
+        if (description.empty() || !SameTextIgnoringCase(description, SetupWindowTitle)) {
+            continue;
+        }
+        std::vector<DWORD> processIds;
+        if (!Cxx::Core::Utils::FindProcessesByName(path.filename().wstring(), processIds, false) ||
+            processIds.empty()) {
+            continue;
+        }
+        if (HWND window = FindTopLevelWindowOf(processIds)) {
+            Cxx::Core::Utils::ForceForegroundWindow(window);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace CustomInstaller

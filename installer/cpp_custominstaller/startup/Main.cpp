@@ -1,0 +1,14 @@
+#include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
+#include "installer/cpp_custominstaller/startup/CStartupServices.h"
+#include "installer/cpp_custominstaller/startup/EngineCollaborators.h"
+#include "installer/cpp_custominstaller/startup/Startup.h"
+
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
+{
+    CustomInstaller::Core::CommandLine::CInstallerOptions::SetTrackingUidResolver(
+        &CustomInstaller::EngineCollaborators::ResolveTrackingUid);
+    CustomInstaller::CStartupServices services;
+    return CustomInstaller::RunSetup(commandLine ? commandLine : L"", services);
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "installer/cpp_custominstaller/core/IGASessionHandler.h"
+#include "installer/cpp_custominstaller/startup/IStartupServices.h"
+
+#include <memory>
+#include <string>
+
+namespace CustomInstaller {
+
+// The whole run of the setup program for one command line (without the
+// program name); answers the process exit code.
+int RunSetup(const std::wstring& commandLine, IStartupServices& services);
+
+// The common end of every run that got past the instance checks. The session
+// handler may be empty.
+void FinishInstallerRun(const std::shared_ptr<IGASessionHandler>& sessionHandler, IStartupServices& services);
+
+} // namespace CustomInstaller

@@ -1,0 +1,405 @@
+#include "installer/cpp_custominstaller/startup/CBasicInstaller.h"
+#include "installer/cpp_custominstaller/startup/CWebInstaller.h"
+#include "installer/cpp_custominstaller/startup/ExitCodes.h"
+#include "installer/cpp_custominstaller/startup/Startup.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace CustomInstaller;
+using Core::CommandLine::CInstallationDetails;
+using Core::CommandLine::CInstallerOptions;
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+class FakeInstallManager : public Core::IInstallManager {
+public:
+    FakeInstallManager(std::string name, int finalState, Log& log)
+        : m_name(std::move(name)), m_finalState(finalState), m_log(log)
+    {
+    }
+    ~FakeInstallManager() override { m_log.push_back(m_name + ".destroyed"); }
+
+    int GetState() override { return m_state; }
+    bool Start(std::shared_ptr<Core::JS::IInstallProgressJSCallback> callback) override
+    {
+        m_log.push_back(m_name + (callback ? ".Start(callback)" : ".Start(none)"));
+        return true;
+    }
+    bool Cancel() override { return false; }
+    void Wait() override
+    {
+        m_log.push_back(m_name + ".Wait");
+        m_state = m_finalState;
+    }
+    // What a page does: runs the installation while the window is open.
+    void Finish() { m_state = m_finalState; }
+
+private:
+    std::string m_name;
+    int m_finalState;
+    int m_state = Core::IS_NotFinished;
+    Log& m_log;
+};
+
+class FakeSessionHandler : public IGASessionHandler {
+public:
+    explicit FakeSessionHandler(Log& log) : m_log(log) {}
+    ~FakeSessionHandler() override { m_log.push_back("session.destroyed"); }
+    void OnInstallSucceeded() override {}
+    void OnInstallFailed() override {}
+    void OnInstallCancelled() override {}
+    void Shutdown() override { m_log.push_back("session.Shutdown"); }
+
+private:
+    Log& m_log;
+};
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+class FakeServices : public IStartupServices {
+public:
+    // Answers.
+    bool extractResult = true;
+    bool firstInstance = true;
+    bool setupRunning = false;
+    bool internet = true;
+    bool makeSessionHandler = true;
+    std::optional<int> webState;
+    std::optional<int> basicState;
+    std::optional<int> silentState;
+    // The dialog result; a page that shows itself also finishes the installation.
+    int windowResult = 1;
+
+    // Records.
+    Log log;
+    std::vector<CStartupEvent> events;
+    std::vector<CStartupException> exceptions;
+    std::vector<CInstallationDetails> sessionDetails;
+
+    bool ExtractTrackingUid(const std::wstring& fileName) override
+    {
+        log.push_back("ExtractTrackingUid(" + Narrow(fileName) + ")");
+        return extractResult;
+    }
+    bool IsFirstInstance() override
+    {
+        log.push_back("IsFirstInstance");
+        return firstInstance;
+    }
+    void BringRunningCopyToFront() override { log.push_back("BringRunningCopyToFront"); }
+    bool IsSetupAlreadyRunning() override
+    {
+        log.push_back("IsSetupAlreadyRunning");
+        return setupRunning;
+    }
+    void ReleaseInstance() override { log.push_back("ReleaseInstance"); }
+    SessionHandlerPtr CreateSessionHandler(const CInstallationDetails& details) override
+    {
+        log.push_back("CreateSessionHandler");
+        sessionDetails.push_back(details);
+        return makeSessionHandler ? std::make_shared<FakeSessionHandler>(log) : nullptr;
+    }
+    void EnableBrowserEmulation() override { log.push_back("EnableBrowserEmulation"); }
+    void DisableBrowserEmulation() override { log.push_back("DisableBrowserEmulation"); }
+    void SendEvent(const CStartupEvent& event) override
+    {
+        log.push_back("SendEvent(" + event.action + ")");
+        events.push_back(event);
+    }
+    void SendException(const CStartupException& exception) override
+    {
+        log.push_back("SendException(" + exception.description + ")");
+        exceptions.push_back(exception);
+    }
+    void SetAutomaticSessionManagement(bool enabled) override
+    {
+        log.push_back(std::string("SetAutomaticSessionManagement(") + (enabled ? "true" : "false") + ")");
+    }
+    void Sleep(std::chrono::seconds duration) override
+    {
+        log.push_back("Sleep(" + std::to_string(duration.count()) + ")");
+    }
+    bool IsInternetConnected() override
+    {
+        log.push_back("IsInternetConnected");
+        return internet;
+    }
+    ManagerPtr CreateWebInstallManager(const SessionHandlerPtr& handler, const CInstallationDetails&,
+                                       const CInstallerOptions&) override
+    {
+        return Make("web", webState, handler);
+    }
+    ManagerPtr CreateBasicInstallManager(const SessionHandlerPtr& handler, const CInstallationDetails&,
+                                         const CInstallerOptions&) override
+    {
+        return Make("basic", basicState, handler);
+    }
+    ManagerPtr CreateSilentInstallManager(const SessionHandlerPtr& handler, const CInstallationDetails&,
+                                          const CInstallerOptions&) override
+    {
+        return Make("silent", silentState, handler);
+    }
+    int RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options) override
+    {
+        log.push_back("RunInstallerWindow(" + Narrow(options.GetLanguage()) + ")");
+        if (windowResult != CWebInstaller::PageTimeoutResult) {
+            static_cast<FakeInstallManager&>(*manager).Finish();
+        }
+        return windowResult;
+    }
+
+private:
+    ManagerPtr Make(const std::string& name, const std::optional<int>& state, const SessionHandlerPtr& handler)
+    {
+        log.push_back(std::string("Create:") + name + (handler ? "(session)" : "(no session)"));
+        return state ? std::make_shared<FakeInstallManager>(name, *state, log) : nullptr;
+    }
+};
+
+const Log FinishSteps = {"ReleaseInstance", "DisableBrowserEmulation", "SendEvent(InstallerFinishW)",
+                         "session.Shutdown", "session.destroyed"};
+
+Log Concat(Log head, const Log& tail)
+{
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+} // namespace
+
+TEST(ExitCodes, InstallStatesMapToTheProcessExitCodes)
+{
+    const std::pair<int, int> table[] = {{0, 0},   {1, 12}, {2, 14}, {3, 13},  {4, 13},
+                                         {5, 15},  {6, 11}, {7, 99}, {8, 99}, {-1, 99}};
+    for (const auto& [state, code] : table) {
+        EXPECT_EQ(MapInstallStateToExitCode(state), code) << "state " << state;
+    }
+}
+
+TEST(Startup, ExtractTrackingUidRunsOnlyTheJob)
+{
+    for (const bool succeeds : {true, false}) {
+        FakeServices services;
+        services.extractResult = succeeds;
+        services.firstInstance = false;
+        const int code = RunSetup(L"/S -extractTrackingUID=\"C:\\x y\\trackingUID.txt\" /DELAY=3", services);
+        EXPECT_EQ(code, succeeds ? 0 : 99);
+        EXPECT_EQ(services.log, Log{"ExtractTrackingUid(C:\\x y\\trackingUID.txt)"});
+    }
+}
+
+TEST(Startup, AnotherCopyOrRunningSetupEndsWith11BeforeAnyAnalytics)
+{
+    FakeServices secondCopy;
+    secondCopy.firstInstance = false;
+    EXPECT_EQ(RunSetup(L"/S", secondCopy), 11);
+    EXPECT_EQ(secondCopy.log, (Log{"IsFirstInstance", "BringRunningCopyToFront"}));
+
+    FakeServices setupRunning;
+    setupRunning.setupRunning = true;
+    EXPECT_EQ(RunSetup(L"", setupRunning), 11);
+    EXPECT_EQ(setupRunning.log, (Log{"IsFirstInstance", "IsSetupAlreadyRunning"}));
+}
+
+TEST(Startup, CancelOneInstanceCheckSkipsBothChecks)
+{
+    FakeServices services;
+    services.firstInstance = false;
+    services.setupRunning = true;
+    services.silentState = Core::IS_Succeeded;
+    EXPECT_EQ(RunSetup(L"/CANCEL_ONE_INSTANCE_CHECK /NO_UI", services), 0);
+    EXPECT_EQ(services.log, Concat({"CreateSessionHandler", "EnableBrowserEmulation", "SendEvent(InstallerStartW)",
+                                    "IsInternetConnected", "Create:silent(session)", "silent.Start(none)",
+                                    "silent.Wait", "silent.destroyed"},
+                                   FinishSteps));
+}
+
+TEST(Startup, WindowlessRoadRunsInOrderAndReleasesTheManagerBeforeTheEnd)
+{
+    FakeServices services;
+    services.silentState = Core::IS_SourceFailed;
+    EXPECT_EQ(RunSetup(L"/S /DELAY=5 /LANG=fr", services), 12);
+    EXPECT_EQ(services.log,
+              Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
+                      "SendEvent(InstallerStartW)", "Sleep(5)", "IsInternetConnected", "Create:silent(session)",
+                      "silent.Start(none)", "silent.Wait", "silent.destroyed"},
+                     FinishSteps));
+    ASSERT_EQ(services.sessionDetails.size(), 1u);
+    EXPECT_EQ(services.sessionDetails[0].language, L"fr");
+    EXPECT_TRUE(services.sessionDetails[0].silent);
+
+    ASSERT_EQ(services.events.size(), 2u);
+    EXPECT_EQ(services.events[0].action, "InstallerStartW");
+    EXPECT_EQ(services.events[0].category, "Install");
+    EXPECT_EQ(services.events[0].screenName, "");
+    EXPECT_EQ(services.events[0].value, 0);
+    EXPECT_EQ(services.events[1].action, "InstallerFinishW");
+    EXPECT_EQ(services.events[1].category, "Install");
+    EXPECT_EQ(services.events[1].screenName, "");
+    EXPECT_EQ(services.events[1].value, -1);
+}
+
+TEST(Startup, StartEventValueAndRoadFollowTheSwitches)
+{
+    struct Case {
+        const wchar_t* commandLine;
+        std::int64_t startValue;
+        bool windowless;
+    };
+    for (const Case& c : {Case{L"/S", 0, true}, Case{L"/VS", 0, true}, Case{L"/NO_UI", 1, true},
+                          Case{L"", 1, false}, Case{L"/s /UPDATE", 1, false}}) {
+        FakeServices services;
+        services.silentState = Core::IS_Succeeded;
+        services.webState = Core::IS_Succeeded;
+        EXPECT_EQ(RunSetup(c.commandLine, services), 0) << c.commandLine;
+        ASSERT_FALSE(services.events.empty());
+        EXPECT_EQ(services.events[0].value, c.startValue) << c.commandLine;
+        const std::string factory = c.windowless ? "Create:silent(session)" : "Create:web(session)";
+        EXPECT_NE(std::find(services.log.begin(), services.log.end(), factory), services.log.end())
+            << c.commandLine;
+    }
+}
+
+TEST(Startup, VerySilentHandsTheGivenClientIdToAutomaticSessions)
+{
+    FakeServices noUid;
+    noUid.silentState = Core::IS_Succeeded;
+    RunSetup(L"/VS", noUid);
+    EXPECT_NE(std::find(noUid.log.begin(), noUid.log.end(), "SetAutomaticSessionManagement(true)"), noUid.log.end());
+
+    FakeServices givenUid;
+    givenUid.silentState = Core::IS_Succeeded;
+    RunSetup(L"/VS /GA_TRACKING_UID=0123", givenUid);
+    EXPECT_NE(std::find(givenUid.log.begin(), givenUid.log.end(), "SetAutomaticSessionManagement(false)"),
+              givenUid.log.end());
+
+    FakeServices silent;
+    silent.silentState = Core::IS_Succeeded;
+    RunSetup(L"/S", silent);
+    for (const std::string& entry : silent.log) {
+        EXPECT_EQ(entry.find("SetAutomaticSessionManagement"), std::string::npos);
+    }
+}
+
+TEST(Startup, OnlyAPositiveWholeDelaySleeps)
+{
+    for (const wchar_t* commandLine : {L"/S /DELAY=-3", L"/S /DELAY=\"-3\"", L"/S /DELAY=abc", L"/S /DELAY=0"}) {
+        FakeServices services;
+        services.silentState = Core::IS_Succeeded;
+        RunSetup(commandLine, services);
+        for (const std::string& entry : services.log) {
+            EXPECT_EQ(entry.find("Sleep"), std::string::npos) << "command line: " << Narrow(commandLine);
+        }
+    }
+}
+
+TEST(Startup, WithoutInternetTheWindowlessRoadEndsWith17AndStillFinishes)
+{
+    FakeServices services;
+    services.internet = false;
+    services.silentState = Core::IS_Succeeded;
+    EXPECT_EQ(RunSetup(L"/VS", services), 17);
+    EXPECT_EQ(services.log, Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler",
+                                    "EnableBrowserEmulation", "SendEvent(InstallerStartW)", "IsInternetConnected"},
+                                   FinishSteps));
+}
+
+TEST(Startup, WebRoadAnswersTheManagerStateWhenTheWindowCloses)
+{
+    FakeServices services;
+    services.webState = Core::IS_InstallerExitCode5;
+    EXPECT_EQ(RunSetup(L"/LANG=de", services), 11);
+    EXPECT_EQ(services.log,
+              Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
+                      "SendEvent(InstallerStartW)", "Create:web(session)", "RunInstallerWindow(de)",
+                      "web.destroyed"},
+                     FinishSteps));
+    EXPECT_TRUE(services.exceptions.empty());
+}
+
+TEST(Startup, PageClosedBeforeAnyOutcomeGives99WithTheFinishEvent)
+{
+    FakeServices services;
+    services.webState = Core::IS_NotFinished;
+    EXPECT_EQ(RunSetup(L"", services), 99);
+    ASSERT_EQ(services.events.size(), 2u);
+    EXPECT_EQ(services.events[1].action, "InstallerFinishW");
+}
+
+TEST(Startup, PageTimeoutSendsIJAndFallsBackToTheBasicFrontEnd)
+{
+    FakeServices services;
+    services.windowResult = CWebInstaller::PageTimeoutResult;
+    services.webState = Core::IS_NotFinished;
+    services.basicState = Core::IS_InstallerCancelled;
+    EXPECT_EQ(RunSetup(L"", services), 13);
+    EXPECT_EQ(services.log,
+              Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
+                      "SendEvent(InstallerStartW)", "Create:web(session)", "RunInstallerWindow(" +
+                          Narrow(CInstallerOptions(CInstallationDetails{}).GetLanguage()) + ")",
+                      "SendException(timeout)", "IsInternetConnected", "Create:basic(session)", "basic.Start(none)",
+                      "basic.Wait", "basic.destroyed", "web.destroyed"},
+                     FinishSteps));
+    ASSERT_EQ(services.exceptions.size(), 1u);
+    EXPECT_EQ(services.exceptions[0].description, "timeout");
+    EXPECT_EQ(services.exceptions[0].errorId, "IJ");
+    EXPECT_EQ(services.exceptions[0].code, 1);
+    EXPECT_EQ(services.exceptions[0].kind, 2);
+}
+
+TEST(Startup, PageTimeoutWithoutInternetGives17AndNeverMakesAFallback)
+{
+    FakeServices services;
+    services.windowResult = CWebInstaller::PageTimeoutResult;
+    services.internet = false;
+    services.webState = Core::IS_NotFinished;
+    services.basicState = Core::IS_Succeeded;
+    EXPECT_EQ(RunSetup(L"", services), 17);
+    for (const std::string& entry : services.log) {
+        EXPECT_EQ(entry.find("basic"), std::string::npos);
+    }
+}
+
+TEST(Startup, MissingManagersGive99AndEveryRoadStillFinishes)
+{
+    FakeServices web;
+    EXPECT_EQ(RunSetup(L"", web), 99);
+    EXPECT_EQ(web.log, Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler",
+                               "EnableBrowserEmulation", "SendEvent(InstallerStartW)", "Create:web(session)"},
+                              FinishSteps));
+
+    FakeServices fallback;
+    fallback.windowResult = CWebInstaller::PageTimeoutResult;
+    fallback.webState = Core::IS_NotFinished;
+    EXPECT_EQ(RunSetup(L"", fallback), 99);
+
+    FakeServices windowless;
+    windowless.makeSessionHandler = false;
+    EXPECT_EQ(RunSetup(L"/NO_UI", windowless), 99);
+    EXPECT_EQ(windowless.log,
+              (Log{"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
+                   "SendEvent(InstallerStartW)", "IsInternetConnected", "Create:silent(no session)",
+                   "ReleaseInstance", "DisableBrowserEmulation", "SendEvent(InstallerFinishW)"}));
+}
+
+TEST(FrontEnds, AManagerThatIsGoneGives99)
+{
+    Log log;
+    FakeServices services;
+    auto manager = std::make_shared<FakeInstallManager>("m", Core::IS_Succeeded, log);
+    CBasicInstaller basic(manager);
+    CWebInstaller web(manager, CInstallerOptions(CInstallationDetails{}), services);
+    manager.reset();
+    EXPECT_EQ(basic.Run(), 99);
+    EXPECT_EQ(web.Run(), 99);
+    EXPECT_TRUE(services.log.empty());
+}

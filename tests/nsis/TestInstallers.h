@@ -1,0 +1,46 @@
+#pragma once
+
+#include "cxx/core/Handle.h"
+
+#include <string>
+
+namespace KvTest {
+
+// What the test installer installs, and where.
+inline constexpr const wchar_t* TestProductUninstallKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellix PDF Pro";
+inline constexpr const wchar_t* RunningSetupMutex = L"{86C0077D-48A5-4E6C-A2B1-FC4CD5CA77B9}";
+// The installer is a 32-bit program: its key lies in the 32-bit registry view.
+bool ReadTestProductValue(const std::wstring& valueName, std::wstring& value);
+
+// L"exit0", L"exit1", L"exit5", L"exit2", L"unsigned", L"tampered",
+// L"foreign", L"expired" or L"lowercase".
+std::wstring TestInstallerPath(const std::wstring& variant);
+// The product program the installer puts in place.
+std::wstring TestProductPath();
+
+std::string ReadFileBytes(const std::wstring& path);
+// A UTF-16LE text with byte order mark, as the test installer writes its
+// command line; false when the file is missing or not such a text.
+bool ReadUtf16File(const std::wstring& path, std::wstring& text);
+
+// Held by a test while the product is installed: every test process that
+// installs it in this prefix takes it, so they take turns. Waits up to 5 min.
+class CTestProductLock {
+public:
+    CTestProductLock();
+    ~CTestProductLock();
+    CTestProductLock(const CTestProductLock&) = delete;
+    CTestProductLock& operator=(const CTestProductLock&) = delete;
+    bool IsHeld() const { return m_held; }
+
+private:
+    Cxx::Core::CHandle m_mutex;
+    bool m_held = false;
+};
+
+// Runs the product's uninstaller when the product is installed, then removes
+// whatever it left. True when neither the key nor the folder remains.
+bool RemoveTestProduct();
+
+} // namespace KvTest
