@@ -1,0 +1,193 @@
+#include "installer/cpp_custominstaller/core/InstallManager.h"
+
+namespace CustomInstaller::Core {
+
+namespace {
+
+constexpr char SuccessAction[] = "InstallerSuccessW";
+constexpr char FailureAction[] = "InstallerFailureW";
+
+template <typename T>
+std::shared_ptr<T> NonOwning(T* object)
+{
+    return std::shared_ptr<T>(object, [](T*) {});
+}
+
+} // namespace
+
+CInstallManager::CInstallManager(std::unique_ptr<IInstallerSource> source, std::unique_ptr<IInstallerLauncher> launcher,
+                                 std::shared_ptr<CustomInstaller::IGASessionHandler> sessionHandler,
+                                 std::shared_ptr<IInstallAnalytics> analytics)
+    : m_sourceCallbackSelf(NonOwning<IInstallerSourceCallback>(this)),
+      m_launcherCallbackSelf(NonOwning<IInstallerLauncherCallback>(this)),
+      m_source(std::move(source)),
+      m_launcher(std::move(launcher)),
+      m_sessionHandler(std::move(sessionHandler)),
+      m_analytics(std::move(analytics))
+{
+}
+
+CInstallManager::~CInstallManager()
+{
+    // The source first: its threads may still hand a file to the launcher.
+    // Both are gone before anything their threads read is released.
+    m_source.reset();
+    m_launcher.reset();
+    m_sessionHandler.reset();
+    m_sourceCallbackSelf.reset();
+    m_launcherCallbackSelf.reset();
+    m_progressCallback.reset();
+}
+
+int CInstallManager::GetState()
+{
+    return m_state.load();
+}
+
+bool CInstallManager::Start(std::shared_ptr<JS::IInstallProgressJSCallback> callback)
+{
+    bool idle = false;
+    if (!m_inFlight.compare_exchange_strong(idle, true)) {
+        return false;
+    }
+    m_state.exchange(IS_NotFinished);
+    {
+        std::lock_guard guard(m_callbackLock);
+        m_progressCallback = callback;
+    }
+    if (callback) {
+        callback->OnStarted();
+        callback->OnProgress(0.0f);
+    }
+    const bool started = m_source && m_launcher &&
+                         m_source->Start(std::weak_ptr<IInstallerSourceCallback>(m_sourceCallbackSelf), callback);
+    if (!started) {
+        OnSourceFailed();
+    }
+    return true;
+}
+
+bool CInstallManager::Cancel()
+{
+    const bool sourceCancelled = m_source && m_source->Cancel();
+    const bool launcherCancelled = m_launcher && m_launcher->Cancel();
+    return sourceCancelled || launcherCancelled;
+}
+
+void CInstallManager::Wait()
+{
+    if (m_source) {
+        m_source->Join();
+    }
+    if (m_launcher) {
+        m_launcher->Join();
+    }
+}
+
+void CInstallManager::OnSourceReady(std::shared_ptr<IInstaller> installer)
+{
+    if (!installer) {
+        OnSourceFailed();
+        return;
+    }
+    if (!m_launcher) {
+        OnLaunchFailed(LF_General);
+        return;
+    }
+    std::shared_ptr<JS::IInstallProgressJSCallback> page;
+    {
+        std::lock_guard guard(m_callbackLock);
+        page = m_progressCallback;
+    }
+    if (!m_launcher->Launch(installer, std::weak_ptr<IInstallerLauncherCallback>(m_launcherCallbackSelf), page)) {
+        OnLaunchFailed(LF_General);
+    }
+}
+
+void CInstallManager::OnSourceFailed()
+{
+    const auto page = Finish(IS_SourceFailed);
+    SendEvent(FailureAction);
+    if (m_sessionHandler) {
+        m_sessionHandler->OnInstallFailed();
+    }
+    if (page) {
+        page->OnError(0);
+    }
+}
+
+void CInstallManager::OnSourceCancelled()
+{
+    const auto page = Finish(IS_SourceCancelled);
+    if (m_sessionHandler) {
+        m_sessionHandler->OnInstallCancelled();
+    }
+    if (page) {
+        page->OnCancel();
+    }
+}
+
+void CInstallManager::OnLaunchSucceeded()
+{
+    const auto page = Finish(IS_Succeeded);
+    SendEvent(SuccessAction);
+    if (m_sessionHandler) {
+        m_sessionHandler->OnInstallSucceeded();
+    }
+    if (page) {
+        page->OnFinish();
+    }
+}
+
+void CInstallManager::OnLaunchFailed(int kind)
+{
+    SendEvent(FailureAction);
+    if (m_sessionHandler) {
+        m_sessionHandler->OnInstallFailed();
+    }
+    EInstallState state = IS_LaunchFailed;
+    int pageCode = 0;
+    if (kind == LF_InstallerRejected) {
+        state = IS_InstallerNotStarted;
+        pageCode = 1;
+    } else if (kind == LF_ExitCode5) {
+        state = IS_InstallerExitCode5;
+        pageCode = 3;
+    }
+    const auto page = Finish(state);
+    if (page) {
+        page->OnError(pageCode);
+    }
+}
+
+void CInstallManager::OnLaunchCancelled()
+{
+    const auto page = Finish(IS_InstallerCancelled);
+    if (m_sessionHandler) {
+        m_sessionHandler->OnInstallCancelled();
+    }
+    if (page) {
+        page->OnCancel();
+    }
+}
+
+std::shared_ptr<JS::IInstallProgressJSCallback> CInstallManager::Finish(EInstallState state)
+{
+    std::shared_ptr<JS::IInstallProgressJSCallback> page;
+    {
+        std::lock_guard guard(m_callbackLock);
+        page = m_progressCallback;
+    }
+    m_state.exchange(state);
+    m_inFlight.store(false);
+    return page;
+}
+
+void CInstallManager::SendEvent(const char* action)
+{
+    if (m_analytics) {
+        m_analytics->SendEvent(action, std::string());
+    }
+}
+
+} // namespace CustomInstaller::Core

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "installer/cpp_custominstaller/core/IGASessionHandler.h"
+#include "installer/cpp_custominstaller/core/IInstallAnalytics.h"
+#include "installer/cpp_custominstaller/core/IInstallManager.h"
+#include "installer/cpp_custominstaller/core/IInstallerCallbacks.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace CustomInstaller::Core {
+
+class CInstallManager : public IInstallManager, public IInstallerSourceCallback, public IInstallerLauncherCallback {
+public:
+    // Any of the four may be null.
+    CInstallManager(std::unique_ptr<IInstallerSource> source, std::unique_ptr<IInstallerLauncher> launcher,
+                    std::shared_ptr<CustomInstaller::IGASessionHandler> sessionHandler,
+                    std::shared_ptr<IInstallAnalytics> analytics);
+    // Waits for every thread that could still call back.
+    ~CInstallManager() override;
+    CInstallManager(const CInstallManager&) = delete;
+    CInstallManager& operator=(const CInstallManager&) = delete;
+
+    int GetState() override;
+    // False, with nothing changed, while an earlier run has no outcome yet.
+    bool Start(std::shared_ptr<JS::IInstallProgressJSCallback> callback) override;
+    // Neither stage can be stopped once begun: true only when one of them
+    // accepted the request; a real cancellation arrives as its own outcome.
+    bool Cancel() override;
+    void Wait() override;
+
+    void OnSourceReady(std::shared_ptr<IInstaller> installer) override;
+    void OnSourceFailed() override;
+    void OnSourceCancelled() override;
+
+    void OnLaunchSucceeded() override;
+    void OnLaunchFailed(int kind) override;
+    void OnLaunchCancelled() override;
+
+private:
+    // Stores the outcome and ends the run; returns the page callback to tell.
+    std::shared_ptr<JS::IInstallProgressJSCallback> Finish(EInstallState state);
+    void SendEvent(const char* action);
+
+    std::mutex m_callbackLock;
+    std::shared_ptr<JS::IInstallProgressJSCallback> m_progressCallback;
+    // Non-owning: the stages get weak references to the manager from them.
+    std::shared_ptr<IInstallerSourceCallback> m_sourceCallbackSelf;
+    std::shared_ptr<IInstallerLauncherCallback> m_launcherCallbackSelf;
+    std::unique_ptr<IInstallerSource> m_source;
+    std::unique_ptr<IInstallerLauncher> m_launcher;
+    std::shared_ptr<CustomInstaller::IGASessionHandler> m_sessionHandler;
+    std::shared_ptr<IInstallAnalytics> m_analytics;
+    std::atomic<int> m_state{IS_NotFinished};
+    std::atomic<bool> m_inFlight{false};
+};
+
+} // namespace CustomInstaller::Core
