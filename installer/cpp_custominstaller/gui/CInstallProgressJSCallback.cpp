@@ -1,0 +1,201 @@
+#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+
+#include <new>
+#include <utility>
+
+namespace CustomInstaller::Core::JS {
+
+using BrowserControl::JS::CArgumentList;
+using BrowserControl::JS::CVariant;
+
+std::shared_ptr<CInstallProgressJSCallback> CInstallProgressJSCallback::Create(IDispatch* page, bool noMarshal,
+                                                                               CTimingFactory createTiming,
+                                                                               DWORD callTimeoutMs)
+{
+    std::shared_ptr<CInstallProgressJSCallback> callback(
+        new CInstallProgressJSCallback(page, noMarshal, std::move(createTiming), callTimeoutMs),
+        &CInstallProgressJSCallback::Release);
+    if (!callback->HasWindow()) {
+        return nullptr;
+    }
+    return callback;
+}
+
+CInstallProgressJSCallback::CInstallProgressJSCallback(IDispatch* page, bool noMarshal, CTimingFactory createTiming,
+                                                       DWORD callTimeoutMs)
+    : m_page(page, noMarshal), m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
+{
+    // Made here, on the UI thread, so that every call is served there.
+    CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
+}
+
+CInstallProgressJSCallback::~CInstallProgressJSCallback()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_closed = true;
+    }
+    DestroyWindow();
+}
+
+void CInstallProgressJSCallback::Release(CInstallProgressJSCallback* self)
+{
+    // The page object and the window belong to the UI thread: a worker holding the last
+    // reference hands the object over to it.
+    if (!self->IsOwnerThread() && self->HasWindow() && ::PostMessageW(self->Handle(), kReleaseMessage, 0, 0)) {
+        return;
+    }
+    delete self;
+}
+
+void CInstallProgressJSCallback::OnStarted()
+{
+    if (m_createTiming) {
+        m_timing = m_createTiming(AppMetrics::CTimingData("InstallDuration", "Install", 0, std::nullopt));
+    }
+    SendCallRequest(L"onStarted", CArgumentList());
+}
+
+void CInstallProgressJSCallback::OnProgress(float percent)
+{
+    CArgumentList arguments;
+    arguments.Add(CVariant::Float(percent));
+    SendCallRequest(L"onProgress", arguments);
+}
+
+void CInstallProgressJSCallback::OnError(int code)
+{
+    CArgumentList arguments;
+    arguments.Add(CVariant::Int(code));
+    SendCallRequest(L"onError", arguments);
+}
+
+void CInstallProgressJSCallback::OnCancel()
+{
+    SendCallRequest(L"onCancel", CArgumentList());
+}
+
+void CInstallProgressJSCallback::OnFinish()
+{
+    if (m_timing) {
+        m_timing->SendElapsed();
+    }
+    SendCallRequest(L"onFinish", CArgumentList());
+}
+
+void CInstallProgressJSCallback::Detach()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_closed = true;
+    if (!IsOwnerThread()) {
+        return;
+    }
+    // Serve the calls that are still on their way; they now answer 0 without calling the
+    // page. Calls being served further up this thread's stack are not waited for.
+    while (m_inFlight > m_serving) {
+        lock.unlock();
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
+        lock.lock();
+    }
+}
+
+bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const CArgumentList& arguments)
+{
+    if (!HasWindow()) {
+        return false;
+    }
+    const HWND window = Handle();
+    std::shared_ptr<CJSCallRequest> request;
+    try {
+        request = std::make_shared<CJSCallRequest>(CJSCallRequest{name, arguments});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::uint32_t id = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_closed) {
+            return false;
+        }
+        id = ++m_lastId;
+        m_requests.emplace(id, request);
+        ++m_inFlight;
+    }
+    // On the UI thread this calls the window procedure directly. A call that times out may
+    // still reach the window later: it then finds no request under its id and does nothing.
+    DWORD_PTR answer = 0;
+    const LRESULT sent = ::SendMessageTimeoutW(window, kCallMessage, 0, static_cast<LPARAM>(id),
+                                               SMTO_NORMAL | SMTO_ABORTIFHUNG, m_callTimeoutMs, &answer);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_requests.erase(id);
+        --m_inFlight;
+    }
+    return sent != 0 && answer != 0;
+}
+
+bool CInstallProgressJSCallback::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM lParam, LRESULT& result,
+                                                      DWORD mapId)
+{
+    if (mapId != 0) {
+        return false;
+    }
+    if (message == kCallMessage) {
+        result = Serve(lParam);
+        return true;
+    }
+    if (message == kReleaseMessage) {
+        result = 0;
+        delete this;
+        return true;
+    }
+    return false;
+}
+
+LRESULT CInstallProgressJSCallback::Serve(LPARAM id)
+{
+    std::shared_ptr<CJSCallRequest> request;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_closed) {
+            return 0;
+        }
+        const auto found = m_requests.find(static_cast<std::uint32_t>(id));
+        if (found == m_requests.end()) {
+            return 0;
+        }
+        request = found->second;
+        ++m_serving;
+    }
+    const LRESULT result = CallPage(*request);
+    std::lock_guard<std::mutex> lock(m_lock);
+    --m_serving;
+    return result;
+}
+
+LRESULT CInstallProgressJSCallback::CallPage(CJSCallRequest& request)
+{
+    if (request.name.empty()) {
+        return 0;
+    }
+    IDispatch* page = m_page.Get();
+    if (!page) {
+        return 0;
+    }
+    LPOLESTR names[] = {const_cast<LPOLESTR>(request.name.c_str())};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(page->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
+        return 0;
+    }
+    // DISPID 0 is the object's default member, not a method of the page: nothing to call.
+    if (id == DISPID_VALUE) {
+        return 1;
+    }
+    const HRESULT hr = page->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, request.arguments.Params(),
+                                    nullptr, nullptr, nullptr);
+    return SUCCEEDED(hr) ? 1 : 0;
+}
+
+} // namespace CustomInstaller::Core::JS

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "appmetrics/IMetrics.h"
+#include "browsercontrol/js/MarshaledInterfacePointer.h"
+#include "browsercontrol/js/VariantArguments.h"
+#include "browsercontrol/window/WindowImpl.h"
+#include "installer/cpp_custominstaller/core/IInstallProgressJSCallback.h"
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace CustomInstaller::Core::JS {
+
+// One call into the page: a method of the page's object and its arguments.
+struct CJSCallRequest {
+    std::wstring name;
+    BrowserControl::JS::CArgumentList arguments;
+};
+
+// The page's install callbacks, callable from any thread. Every call is carried to the
+// UI thread by a hidden window and runs there, one at a time and in the order made; the
+// caller waits until the page has seen it. Once the page is gone (Detach), calls fail at
+// once instead of waiting for a UI thread that no longer serves them.
+class CInstallProgressJSCallback final : public BrowserControl::Window::CWindowImpl,
+                                         public IInstallProgressJSCallback {
+public:
+    // lParam identifies the request; wParam is 0.
+    static constexpr UINT kCallMessage = WM_USER + 1;
+    // How long a worker waits for a UI thread that takes no messages; a thread that has
+    // not taken any for 5 seconds counts as hung and is not waited for at all.
+    static constexpr DWORD kDefaultCallTimeoutMs = 10000;
+
+    // Empty when analytics is not running.
+    using CTimingFactory = std::function<std::unique_ptr<AppMetrics::ITiming>(const AppMetrics::CTimingData&)>;
+
+    // Call on the UI thread: the call window and the page object belong to it. Null when
+    // the window cannot be created. The object is let go on the UI thread too, whichever
+    // thread drops the last reference, as long as that thread still takes messages.
+    static std::shared_ptr<CInstallProgressJSCallback> Create(IDispatch* page, bool noMarshal,
+                                                              CTimingFactory createTiming = {},
+                                                              DWORD callTimeoutMs = kDefaultCallTimeoutMs);
+
+    void OnStarted() override;
+    void OnProgress(float percent) override;
+    void OnError(int code) override;
+    void OnCancel() override;
+    void OnFinish() override;
+
+    // The page is gone: from now on calls fail at once and call nothing. On the UI thread
+    // it also answers the calls that workers are waiting on, so that none of them is left
+    // waiting when the UI thread stops taking messages.
+    void Detach();
+
+    // True when the page's method ran and succeeded, or the page's object answers the
+    // name with its default member.
+    bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments);
+
+protected:
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
+                              DWORD mapId) override;
+
+private:
+    static constexpr UINT kReleaseMessage = WM_USER + 2;
+
+    CInstallProgressJSCallback(IDispatch* page, bool noMarshal, CTimingFactory createTiming, DWORD callTimeoutMs);
+    ~CInstallProgressJSCallback() override;
+    static void Release(CInstallProgressJSCallback* self);
+
+    LRESULT Serve(LPARAM id);
+    LRESULT CallPage(CJSCallRequest& request);
+
+    js::marshaled_interface_pointer<IDispatch> m_page;
+    std::unique_ptr<AppMetrics::ITiming> m_timing;
+    const CTimingFactory m_createTiming;
+    const DWORD m_callTimeoutMs;
+
+    std::mutex m_lock;
+    bool m_closed = false;
+    std::uint32_t m_lastId = 0;
+    std::map<std::uint32_t, std::shared_ptr<CJSCallRequest>> m_requests;
+    // Requests sent and not yet returned, and those of them being served on the UI thread.
+    int m_inFlight = 0;
+    int m_serving = 0;
+};
+
+} // namespace CustomInstaller::Core::JS
