@@ -1,0 +1,269 @@
+#include "cxx/network/downloader/Downloader.h"
+
+#include "cxx/core/thread/Interruption.h"
+#include "cxx/network/downloader/Md5.h"
+#include "cxx/network/downloader/tests/Loopback.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <future>
+#include <sstream>
+
+using namespace Cxx::Network::Downloader;
+
+namespace {
+
+// Records what a download reports; can cancel it at its first progress.
+class CRecorder : public TDownloadObserver {
+public:
+    IDownloader* cancelOnProgress = nullptr;
+
+    void OnStart() override
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        ++starts;
+    }
+    void OnProgress(double percent) override
+    {
+        {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            progress.push_back(percent);
+        }
+        if (cancelOnProgress) {
+            cancelOnProgress->Cancel();
+        }
+    }
+    void OnStatus(EDownloadStatus status) override
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        statuses.push_back(status);
+    }
+
+    int starts = 0;
+    std::vector<double> progress;
+    std::vector<EDownloadStatus> statuses;
+
+private:
+    std::mutex m_mutex;
+};
+
+struct Download {
+    std::shared_ptr<CRecorder> recorder = std::make_shared<CRecorder>();
+    CDownloader downloader;
+
+    template <typename... Args>
+    explicit Download(Args&&... args) : downloader(std::forward<Args>(args)...)
+    {
+        downloader.AddObserver(recorder);
+    }
+};
+
+std::wstring Target(const wchar_t* name)
+{
+    return Loopback::Folder("files") + L"\\" + name;
+}
+
+std::wstring Served(const char* name, const std::string& data)
+{
+    Loopback::WriteBytes(Loopback::Folder("files") + L"\\" + Cxx::Core::Utils::Utf8ToWideString(name), data);
+    return Loopback::Url("files", std::string("/") + name);
+}
+
+} // namespace
+
+TEST(Downloader, DownloadsSeveralMegabytesWithProgressAndDigest)
+{
+    const std::string data = Loopback::Pattern(Loopback::PatternSize);
+    const std::wstring url = Served("big.bin", data);
+    std::wstring upper = Loopback::PatternMd5;
+    for (wchar_t& c : upper) {
+        c = static_cast<wchar_t>(std::towupper(c));
+    }
+    for (const std::wstring& md5 : {std::wstring(Loopback::PatternMd5), upper}) {
+        Download download(url, md5);
+        const std::wstring target = Target(L"big-copy.bin");
+        ASSERT_TRUE(download.downloader.DownloadToFile(target));
+        download.downloader.Wait();
+        const CRecorder& seen = *download.recorder;
+        EXPECT_EQ(seen.starts, 1);
+        ASSERT_EQ(seen.statuses, std::vector<EDownloadStatus>{Success});
+        ASSERT_GT(seen.progress.size(), 40u) << "one report per chunk of 128 KiB";
+        EXPECT_TRUE(std::is_sorted(seen.progress.begin(), seen.progress.end()));
+        EXPECT_EQ(seen.progress.back(), 100.0);
+        EXPECT_TRUE(Loopback::ReadBytes(target) == data);
+        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target)));
+    }
+}
+
+TEST(Downloader, WrongDataOrDigestTakesThreeAttemptsAndLeavesNoFile)
+{
+    const std::string data = Loopback::Pattern(300000);
+    Served("data.bin", data);
+    const std::wstring target = Target(L"data-copy.bin");
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"/data.bin", L"00000000000000000000000000000000"},
+        {"/data.bin?corrupt=1", L""},
+    };
+    for (const auto& [path, md5] : cases) {
+        Loopback::WriteBytes(target, "an older file");
+        const std::size_t before = Loopback::Requests("files").size();
+        std::wstring expected = md5;
+        if (expected.empty()) {
+            Loopback::WriteBytes(Target(L"probe.bin"), data);
+            ASSERT_EQ(FileMd5(Target(L"probe.bin"), expected), DR_Ok);
+        }
+        Download download(Loopback::Url("files", path), expected);
+        ASSERT_TRUE(download.downloader.DownloadToFile(target));
+        download.downloader.Wait();
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Md5Mismatch}) << path;
+        EXPECT_EQ(Loopback::Requests("files").size() - before, 3u) << path;
+        EXPECT_FALSE(Loopback::Exists(target)) << path;
+        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << path;
+    }
+}
+
+TEST(Downloader, ThrottledDownloadIsCancelledCleanlyAndTheNextSucceeds)
+{
+    const std::string data = Loopback::Pattern(2 * 1024 * 1024);
+    Served("slow.bin", data);
+    Download download(Loopback::Url("files", "/slow.bin?throttle=4000000"));
+    const std::wstring target = Target(L"slow-copy.bin");
+
+    download.recorder->cancelOnProgress = &download.downloader;
+    ASSERT_TRUE(download.downloader.DownloadToFile(target));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
+    EXPECT_EQ(download.recorder->progress.size(), 1u) << "the transfer must stop at the next chunk";
+    EXPECT_EQ(Loopback::Requests("files").size(), 1u) << "a cancel makes no further attempt";
+    EXPECT_FALSE(Loopback::Exists(target));
+    EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target)));
+
+    download.recorder->cancelOnProgress = nullptr;
+    ASSERT_TRUE(download.downloader.DownloadToFile(target));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->statuses, (std::vector<EDownloadStatus>{Cancelled, Success}));
+    EXPECT_TRUE(Loopback::ReadBytes(target) == data);
+}
+
+TEST(Downloader, CancelWhileIdleDoesNotCancelTheNextDownload)
+{
+    Download download(Served("idle.bin", "some bytes"));
+    EXPECT_TRUE(download.downloader.Cancel());
+    EXPECT_FALSE(download.downloader.Cancel());
+    ASSERT_TRUE(download.downloader.DownloadToFile(Target(L"idle-copy.bin")));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Success});
+}
+
+TEST(Downloader, SecondDownloadWhileOneRunsIsRefused)
+{
+    Served("busy.bin", Loopback::Pattern(600000));
+    Download download(Loopback::Url("files", "/busy.bin?throttle=2000000"));
+    ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
+    auto second = std::make_shared<std::stringstream>();
+    EXPECT_FALSE(download.downloader.DownloadToStream(second));
+    EXPECT_FALSE(download.downloader.DownloadToFile(Target(L"busy-copy.bin")));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->starts, 1);
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Success});
+    EXPECT_TRUE(second->str().empty());
+}
+
+TEST(Downloader, TargetFolder)
+{
+    Download download(Served("folder.bin", "in a new folder"));
+    EXPECT_FALSE(download.downloader.DownloadToFile(L"no-folder.bin"));
+    EXPECT_FALSE(download.downloader.DownloadToFile(Target(L"absent\\parent\\x.bin")));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->starts, 0) << "a refused download is not reported";
+
+    const std::wstring target = Target(L"New\\folder.bin");
+    ASSERT_TRUE(download.downloader.DownloadToFile(target));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Success});
+    EXPECT_EQ(Loopback::ReadBytes(target), "in a new folder");
+}
+
+TEST(Downloader, StreamGetsNothingWhenEveryAttemptFails)
+{
+    Served("stream.bin", "streamed");
+    Download failing(Loopback::Url("files", "/stream.bin?status=404"));
+    auto stream = std::make_shared<std::stringstream>();
+    ASSERT_TRUE(failing.downloader.DownloadToStream(stream));
+    failing.downloader.Wait();
+    EXPECT_EQ(failing.recorder->statuses, std::vector<EDownloadStatus>{ClientError});
+    EXPECT_TRUE(stream->str().empty());
+    EXPECT_EQ(Loopback::Requests("files").size(), 3u);
+
+    std::wstring md5;
+    std::stringstream probe("streamed");
+    ASSERT_EQ(StreamMd5(probe, md5), DR_Ok);
+    Download verified(Loopback::Url("files", "/stream.bin"), md5);
+    ASSERT_TRUE(verified.downloader.DownloadToStream(stream));
+    verified.downloader.Wait();
+    EXPECT_EQ(verified.recorder->statuses, std::vector<EDownloadStatus>{Success});
+    EXPECT_EQ(stream->str(), "streamed");
+    EXPECT_FALSE(verified.downloader.DownloadToStream(nullptr));
+}
+
+TEST(Downloader, CancelEndsThePauseBeforeAResend)
+{
+    Served("broken.bin", Loopback::Pattern(800000));
+    Download download(Loopback::Url("files", "/broken.bin?drop=300000"));
+    std::promise<void> pausing;
+    CTransferOptions options;
+    options.sleeper = [&pausing](std::chrono::milliseconds pause) {
+        pausing.set_value();
+        return Cxx::Core::Utils::InterruptibleSleep(pause);
+    };
+    download.downloader.SetTransferOptions(options);
+    ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
+    pausing.get_future().wait();
+    download.downloader.Cancel();
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
+    EXPECT_EQ(Loopback::Requests("files").size(), 1u) << "no re-send and no further attempt after a cancel";
+}
+
+TEST(Downloader, OnlyLiveObserversAreCalled)
+{
+    Download download(Served("observed.bin", "observed"));
+    auto removed = std::make_shared<CRecorder>();
+    auto dropped = std::make_shared<CRecorder>();
+    download.downloader.AddObserver(removed);
+    download.downloader.AddObserver(dropped);
+    download.downloader.AddObserver(download.recorder);
+    download.downloader.RemoveObserver(removed);
+    std::weak_ptr<CRecorder> gone = dropped;
+    dropped.reset();
+    ASSERT_TRUE(gone.expired());
+
+    ASSERT_TRUE(download.downloader.DownloadToFile(Target(L"observed-copy.bin")));
+    download.downloader.Wait();
+    EXPECT_EQ(download.recorder->starts, 1) << "an observer added twice is held once";
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Success});
+    EXPECT_EQ(removed->starts, 0);
+    EXPECT_TRUE(removed->statuses.empty());
+}
+
+TEST(Downloader, ObserverMayDestroyTheDownloaderWhenItEnds)
+{
+    struct CDropper : TDownloadObserver {
+        std::unique_ptr<CDownloader> owned;
+        std::promise<EDownloadStatus> ended;
+        void OnStatus(EDownloadStatus status) override
+        {
+            owned.reset();
+            ended.set_value(status);
+        }
+    };
+    auto dropper = std::make_shared<CDropper>();
+    dropper->owned = std::make_unique<CDownloader>(Served("dropped.bin", "dropped"));
+    dropper->owned->AddObserver(dropper);
+    auto ended = dropper->ended.get_future();
+    ASSERT_TRUE(dropper->owned->DownloadToFile(Target(L"dropped-copy.bin")));
+    EXPECT_EQ(ended.get(), Success);
+    EXPECT_EQ(dropper->owned, nullptr);
+}

@@ -1,0 +1,249 @@
+#include "cxx/network/downloader/HttpTransfer.h"
+#include "cxx/network/downloader/Md5.h"
+
+#include "cxx/network/NetworkException.h"
+#include "cxx/network/downloader/tests/Loopback.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace Cxx::Network::Downloader;
+using Cxx::Network::Exception::CNetworkException;
+using Cxx::Network::Exception::CWinHttpNetworkException;
+using Cxx::Network::Exception::CWinInetNetworkException;
+using Cxx::Network::Http::HttpClient::IConnection;
+using Cxx::Network::Http::HttpClient::IReadDataCallBack;
+
+namespace {
+
+// A connected GET client whose body is scripted.
+class CFakeConnection : public IConnection {
+public:
+    std::function<void(IReadDataCallBack&, std::size_t)> body;
+    std::wstring objectPath;
+
+    std::vector<char> ReceiveResponse() override { return {}; }
+    void ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize) override
+    {
+        body(callback, chunkSize);
+    }
+    void Authenticate(const std::wstring&, const char*, std::size_t) override {}
+    void SetCredentialsProvider(Cxx::Network::Http::HttpClient::ICredentialsProvider*) override {}
+    void SendRequest(const std::wstring& path, const Cxx::Network::Http::HttpClient::IParametersSet*,
+                     const std::wstring&) override
+    {
+        objectPath = path;
+    }
+    bool GetStatusCode(std::uint32_t&) override { return false; }
+    void SetSleeper(Cxx::Network::Http::HttpClient::SleepFunction) override {}
+};
+
+struct CFakeSite {
+    std::shared_ptr<CFakeConnection> connection = std::make_shared<CFakeConnection>();
+    std::wstring host;
+    std::uint16_t port = 0;
+    std::int32_t scheme = -1;
+    int connects = 0;
+
+    CTransferOptions Options()
+    {
+        CTransferOptions options;
+        options.connect = [this](const std::wstring& h, std::uint16_t p, std::int32_t s) {
+            ++connects;
+            host = h;
+            port = p;
+            scheme = s;
+            return connection;
+        };
+        return options;
+    }
+};
+
+EDownloadStatus Fetch(CFakeSite& site, const std::wstring& url, std::ostream& out, TProgressCallback progress = {},
+                      std::uint16_t port = 80)
+{
+    return TransferUrlToStream(url, out, 4, std::move(progress), port, nullptr, site.Options());
+}
+
+} // namespace
+
+TEST(DownloadStatus, FollowsTheKindThenTheCode)
+{
+    struct Case {
+        std::shared_ptr<CNetworkException> failure;
+        EDownloadStatus expected;
+    };
+    const Case cases[] = {
+        {std::make_shared<CWinInetNetworkException>(4, "", 12002), TimedOut},
+        {std::make_shared<CWinInetNetworkException>(3, "", 12029), RequestFailed},
+        {std::make_shared<CWinInetNetworkException>(3, "", 12007), NetworkUnreachable},
+        {std::make_shared<CWinHttpNetworkException>(3, "", 12004), InternalError},
+        {std::make_shared<CWinHttpNetworkException>(3, "", 12005), InvalidUrl},
+        {std::make_shared<CNetworkException>(0, "", 0), InvalidUrl},
+        {std::make_shared<CNetworkException>(2, "", 0), NetworkUnreachable},
+        {std::make_shared<CNetworkException>(6, "", 0), RequestFailed},
+        {std::make_shared<CNetworkException>(5, "", 0), ReceiveFailed},
+        {std::make_shared<CNetworkException>(7, "", 0), ClientError},
+        {std::make_shared<CNetworkException>(8, "", 0), ServerError},
+        {std::make_shared<CNetworkException>(9, "", 0), UnexpectedStatus},
+        {std::make_shared<CNetworkException>(10, "", 0), Unknown},
+        {nullptr, Unknown},
+    };
+    for (const Case& c : cases) {
+        CFakeSite site;
+        site.connection->body = [&c](IReadDataCallBack&, std::size_t) { throw c.failure; };
+        std::stringstream out;
+        EXPECT_EQ(Fetch(site, L"http://h/x", out), c.expected)
+            << "code " << (c.failure ? c.failure->GetCode() : -1) << " error "
+            << (c.failure ? c.failure->GetSystemError() : 0);
+    }
+    CFakeSite site;
+    site.connection->body = [](IReadDataCallBack&, std::size_t) { throw CNetworkException(0, "by value", 0); };
+    std::stringstream out;
+    EXPECT_EQ(Fetch(site, L"http://h/x", out), Unknown) << "parameter failures thrown by value";
+}
+
+TEST(Transfer, SchemeHostAndQueryComeFromTheUrl)
+{
+    CFakeSite site;
+    site.connection->body = [](IReadDataCallBack&, std::size_t) {};
+    std::stringstream out;
+    ASSERT_EQ(Fetch(site, L"https://files.example:8443/a/b.bin?x=1&y=2#part", out, {}, 8443), Success);
+    EXPECT_EQ(site.scheme, Cxx::Network::US_Https) << "https on a port other than 443 is still TLS";
+    EXPECT_EQ(site.port, 8443);
+    EXPECT_EQ(site.host, L"files.example");
+    EXPECT_EQ(site.connection->objectPath, L"/a/b.bin?x=1&y=2");
+
+    ASSERT_EQ(Fetch(site, L"http://files.example:443/c", out, {}, 443), Success);
+    EXPECT_EQ(site.scheme, Cxx::Network::US_Http) << "http on 443 is not TLS";
+
+    EXPECT_EQ(site.connects, 2);
+    EXPECT_EQ(Fetch(site, L"files.example/c", out), InvalidUrl);
+    EXPECT_EQ(Fetch(site, L"ftp://files.example/c", out), InvalidUrl);
+    EXPECT_EQ(site.connects, 2) << "a URL that does not crack must open no connection";
+}
+
+TEST(Transfer, ProgressWithoutOrBeyondTheAnnouncedLength)
+{
+    for (const std::uint64_t announced : {std::uint64_t(0), std::uint64_t(8)}) {
+        CFakeSite site;
+        site.connection->body = [announced](IReadDataCallBack& sink, std::size_t) {
+            ASSERT_TRUE(sink.OnReadData("abcd", 4, 4, 4, announced));
+            ASSERT_TRUE(sink.OnReadData("efgh", 4, 4, 8, announced));
+            ASSERT_TRUE(sink.OnReadData("ij", 4, 2, 10, announced));
+        };
+        std::vector<double> seen;
+        std::stringstream out;
+        ASSERT_EQ(Fetch(site, L"http://h/x", out, [&seen](double p) { seen.push_back(p); return true; }), Success);
+        EXPECT_EQ(out.str(), "abcdefghij");
+        const std::vector<double> expected =
+            announced == 0 ? std::vector<double>{0.0, 0.0, 0.0, 100.0} : std::vector<double>{50.0, 100.0, 100.0, 100.0};
+        EXPECT_EQ(seen, expected) << "announced length " << announced;
+    }
+}
+
+TEST(Transfer, StreamThatFailsOnWritingEndsTheTransfer)
+{
+    CFakeSite site;
+    int chunks = 0;
+    site.connection->body = [&chunks](IReadDataCallBack& sink, std::size_t) {
+        while (chunks < 5 && sink.OnReadData("abcd", 4, 4, 4u * (chunks + 1), 20)) {
+            ++chunks;
+        }
+    };
+    std::stringstream out;
+    out.setstate(std::ios::badbit);
+    EXPECT_EQ(Fetch(site, L"http://h/x", out), Unknown);
+    EXPECT_EQ(chunks, 0) << "reading must stop at the first failed write";
+}
+
+TEST(Transfer, AnswersOfTheFileServer)
+{
+    const std::wstring folder = Loopback::Folder("files");
+    Loopback::WriteBytes(folder + L"\\small.bin", Loopback::Pattern(1000000));
+    const std::uint16_t port = Loopback::Port("files");
+    std::stringstream out;
+
+    EXPECT_EQ(TransferUrlToStream(Loopback::Url("files", "/missing.bin"), out, 0x20000, {}, port, nullptr), ClientError);
+    EXPECT_EQ(TransferUrlToStream(Loopback::Url("files", "/small.bin?status=503"), out, 0x20000, {}, port, nullptr),
+              ServerError);
+
+    std::vector<double> seen;
+    EXPECT_EQ(TransferUrlToStream(Loopback::Url("files", "/small.bin"), out, 0x20000,
+                                  [&seen](double p) { seen.push_back(p); return false; }, port, nullptr),
+              Cancelled);
+    EXPECT_EQ(seen.size(), 1u) << "a stopped transfer must not report 100 afterwards";
+
+    EXPECT_EQ(TransferUrlToFile(Loopback::Url("files", "/small.bin"), folder + L"\\no\\such\\folder.bin", 0x20000, {},
+                                port, nullptr),
+              Unknown);
+    EXPECT_EQ(Loopback::Requests("files").size(), 3u) << "a file that does not open must make no request";
+}
+
+TEST(Transfer, ClosedPortFailsTheRequest)
+{
+    const std::uint16_t closed = Loopback::ClosedPort();
+    ASSERT_NE(closed, 0);
+    std::stringstream out;
+    const EDownloadStatus status = TransferUrlToStream(L"http://127.0.0.1:" + std::to_wstring(closed) + L"/x", out,
+                                                       0x20000, {}, closed, nullptr);
+    EXPECT_TRUE(status == RequestFailed || status == NetworkUnreachable) << status;
+}
+
+TEST(Transfer, BrokenBodyIsResumedIntact)
+{
+    const std::wstring folder = Loopback::Folder("files");
+    const std::string data = Loopback::Pattern(1500000);
+    Loopback::WriteBytes(folder + L"\\resume.bin", data);
+    for (const char* query : {"?drop=700000", "?drop=700000&norange=1"}) {
+        int pauses = 0;
+        CTransferOptions options;
+        options.sleeper = [&pauses](std::chrono::milliseconds pause) {
+            EXPECT_EQ(pause, std::chrono::milliseconds(6000));
+            ++pauses;
+            return true;
+        };
+        const std::wstring target = folder + L"\\resumed.bin";
+        EXPECT_EQ(TransferUrlToFile(Loopback::Url("files", std::string("/resume.bin") + query), target, 0x20000, {},
+                                    Loopback::Port("files"), nullptr, options),
+                  Success)
+            << query;
+        EXPECT_EQ(pauses, 1) << query;
+        EXPECT_TRUE(Loopback::ReadBytes(target) == data) << query;
+    }
+}
+
+TEST(Md5, DigestsOfFilesAndStreams)
+{
+    const std::wstring folder = Loopback::Folder("files");
+    struct Case {
+        std::string data;
+        const wchar_t* md5;
+    };
+    const Case cases[] = {
+        {"", L"d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", L"900150983cd24fb0d6963f7d28e17f72"},
+        {std::string(1000000, 'a'), L"7707d6ae4e027c70eea2a935c2296f21"},
+    };
+    for (const Case& c : cases) {
+        Loopback::WriteBytes(folder + L"\\digest.bin", c.data);
+        std::wstring digest;
+        EXPECT_EQ(FileMd5(folder + L"\\digest.bin", digest), DR_Ok);
+        EXPECT_EQ(digest, c.md5);
+
+        std::stringstream stream(c.data);
+        stream.seekg(0, std::ios::end);
+        digest.clear();
+        EXPECT_EQ(StreamMd5(stream, digest), DR_Ok);
+        EXPECT_EQ(digest, c.md5);
+        EXPECT_EQ(stream.tellg(), 0) << "the stream must be left at its start";
+    }
+    std::wstring digest;
+    EXPECT_EQ(DigestStatus(FileMd5(folder + L"\\absent.bin", digest), digest, L"x"), Md5SourceUnreadable);
+    std::stringstream failed;
+    failed.setstate(std::ios::failbit);
+    EXPECT_EQ(DigestStatus(StreamMd5(failed, digest), digest, L"x"), Md5SourceUnreadable);
+    EXPECT_EQ(DigestStatus(DR_Ok, L"900150983cd24fb0d6963f7d28e17f72", L"900150983CD24FB0D6963F7D28E17F72"), Success);
+    EXPECT_EQ(DigestStatus(DR_Ok, L"900150983cd24fb0d6963f7d28e17f72", L"900150983cd24fb0d6963f7d28e17f7"), Md5Mismatch);
+}

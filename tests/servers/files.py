@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Loopback file server for the download tests.
+
+    files.py --dir DIR
+
+Serves the files below DIR on 127.0.0.1 only (HTTP/1.1, keep-alive), GET and
+HEAD, and prints "PORT <n>" once it accepts connections. "GET /a/b.bin" serves
+DIR/a/b.bin; a path that leaves DIR or names no file answers 404.
+
+The query of a request changes how it is served (any number of them):
+    status=N      answer status N with an empty body instead of the file
+    throttle=N    send the body at about N bytes per second
+    drop=N        close the connection once the body has reached byte N, on the
+                  first request for this path and query only (the requests
+                  after it, resumed or not, go through)
+    corrupt=1     send wrong bytes (every byte of the file inverted)
+    norange=1     ignore a Range header and always send the whole file
+Otherwise "Range: bytes=N-" is answered with 206 and Content-Range.
+
+Every request is appended, before it is answered, as one JSON line to
+DIR/requests.jsonl: {"method": ..., "path": ..., "query": ..., "range": ...}
+("range" is the Range header or null).
+"""
+import argparse
+import json
+import os
+import sys
+import threading
+import time
+import urllib.parse
+
+# A sibling server is named like the standard package: keep this folder off the path.
+_HERE = os.path.dirname(os.path.realpath(__file__))
+sys.path = [p for p in sys.path if os.path.realpath(p or os.curdir) != _HERE]
+
+import http.server  # noqa: E402
+
+BLOCK = 1 << 20
+INVERTED = bytes(255 - i for i in range(256))
+
+
+class FileServer(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def __init__(self, folder):
+        self.folder = os.path.realpath(folder)
+        self.lock = threading.Lock()
+        self.dropped = set()
+        super().__init__(("127.0.0.1", 0), Handler)
+
+    def first_drop(self, target):
+        """True for the first request of a target that asks for a drop."""
+        with self.lock:
+            first = target not in self.dropped
+            self.dropped.add(target)
+            return first
+
+    def handle_error(self, request, client_address):
+        # A client that hangs up mid-body (a cancelled download) is no error here.
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+    def record(self, entry):
+        with self.lock:
+            with open(os.path.join(self.folder, "requests.jsonl"), "a", encoding="utf-8") as log:
+                log.write(json.dumps(entry) + "\n")
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, *args):
+        pass
+
+    def do_HEAD(self):
+        self.serve(send_body=False)
+
+    def do_GET(self):
+        self.serve(send_body=True)
+
+    def serve(self, send_body):
+        target = urllib.parse.urlsplit(self.path)
+        query = dict(urllib.parse.parse_qsl(target.query))
+        self.server.record({"method": self.command, "path": target.path, "query": target.query,
+                            "range": self.headers.get("Range")})
+        if "status" in query:
+            self.send_response(int(query["status"]))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        path = os.path.realpath(os.path.join(self.server.folder, urllib.parse.unquote(target.path).lstrip("/")))
+        if not path.startswith(self.server.folder + os.sep) or not os.path.isfile(path):
+            self.send_response(404)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+
+        size = os.path.getsize(path)
+        start = 0
+        wanted = self.headers.get("Range")
+        if wanted and query.get("norange") != "1" and wanted.startswith("bytes=") and wanted.endswith("-"):
+            start = int(wanted[len("bytes="):-1])
+        if start > size:
+            self.send_response(416)
+            self.send_header("Content-Range", "bytes */%d" % size)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+            return
+        if start > 0:
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
+        else:
+            self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(size - start))
+        self.end_headers()
+        if not send_body:
+            return
+
+        drop = int(query["drop"]) if "drop" in query else None
+        if drop is not None and (start >= drop or not self.server.first_drop(self.path)):
+            drop = None
+        throttle = int(query["throttle"]) if "throttle" in query else None
+        corrupt = query.get("corrupt") == "1"
+        if drop is None and throttle is None and not corrupt:
+            with open(path, "rb") as source:
+                self.connection.sendfile(source, start, size - start)
+            return
+        self.send_slowly(path, start, size, drop, throttle, corrupt)
+
+    def send_slowly(self, path, start, size, drop, throttle, corrupt):
+        block = BLOCK if throttle is None else max(1, throttle // 20)
+        began = time.monotonic()
+        sent = 0
+        with open(path, "rb") as source:
+            source.seek(start)
+            position = start
+            while position < size:
+                count = min(block, size - position)
+                if drop is not None:
+                    count = min(count, drop - position)
+                data = source.read(count)
+                if corrupt:
+                    data = data.translate(INVERTED)
+                self.wfile.write(data)
+                position += len(data)
+                sent += len(data)
+                if drop is not None and position >= drop:
+                    self.close_connection = True
+                    self.connection.shutdown(2)
+                    return
+                if throttle is not None:
+                    ahead = sent / throttle - (time.monotonic() - began)
+                    if ahead > 0:
+                        time.sleep(ahead)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    args = parser.parse_args(argv)
+    server = FileServer(args.dir)
+    print("PORT %d" % server.server_address[1], flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
