@@ -61,11 +61,11 @@ bool ProductMutexExists()
     return CHandle(::OpenMutexW(SYNCHRONIZE, FALSE, ProductMutex)).IsValid();
 }
 
-// Until the install engine is in the program, the windowless road ends with
-// no result, or with "no internet" where the machine reports none.
+// The windowless road ends with the installer source's failure, or with "no
+// internet" where the machine reports none.
 int WindowlessRoadCode()
 {
-    return Cxx::Core::Utils::IsInternetConnected() ? 99 : 17;
+    return Cxx::Core::Utils::IsInternetConnected() ? 12 : 17;
 }
 
 } // namespace

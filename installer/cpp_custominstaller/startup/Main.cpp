@@ -1,3 +1,4 @@
+#include "appmetrics/AppMetrics.h"
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
 #include "installer/cpp_custominstaller/startup/CStartupServices.h"
 #include "installer/cpp_custominstaller/startup/EngineCollaborators.h"
@@ -10,5 +11,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     CustomInstaller::Core::CommandLine::CInstallerOptions::SetTrackingUidResolver(
         &CustomInstaller::EngineCollaborators::ResolveTrackingUid);
     CustomInstaller::CStartupServices services;
-    return CustomInstaller::RunSetup(commandLine ? commandLine : L"", services);
+    const int code = CustomInstaller::RunSetup(commandLine ? commandLine : L"", services);
+    // The exit handlers would block the analytics worker: end it here, after the run drained its queue.
+    AppMetrics::ShutdownMetrics();
+    return code;
 }
