@@ -21,19 +21,14 @@ number or "stall" (read the request, record it, never answer). Request n
 (from 0) takes the answer of the line that covers it; "*" covers every
 request from there on. Requests beyond the script are answered with 200.
 """
+import argparse
+import http.server
+import json
 import os
 import sys
-
-# A sibling module named http.py must not hide the standard package.
-_HERE = os.path.realpath(os.path.dirname(os.path.abspath(__file__)))
-sys.path[:] = [entry for entry in sys.path if os.path.realpath(entry or os.curdir) != _HERE]
-
-import argparse  # noqa: E402
-import http.server  # noqa: E402
-import json  # noqa: E402
-import threading  # noqa: E402
-import time  # noqa: E402
-import urllib.parse  # noqa: E402
+import threading
+import time
+import urllib.parse
 
 FIXED_PORT_VARIABLE = "KV_COLLECTOR_FIXED_PORT"
 

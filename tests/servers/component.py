@@ -27,16 +27,11 @@ DIR/requests.jsonl:
 the exact bytes.
 """
 import argparse
+import http.server
 import json
 import os
 import sys
 import threading
-
-# A sibling server is named like the standard package: keep this folder off the path.
-_HERE = os.path.dirname(os.path.realpath(__file__))
-sys.path = [p for p in sys.path if os.path.realpath(p or os.curdir) != _HERE]
-
-import http.server  # noqa: E402
 
 CONTENT_TYPE = "application/json; charset=utf-8"
 

@@ -22,18 +22,13 @@ DIR/requests.jsonl: {"method": ..., "path": ..., "query": ..., "range": ...}
 ("range" is the Range header or null).
 """
 import argparse
+import http.server
 import json
 import os
 import sys
 import threading
 import time
 import urllib.parse
-
-# A sibling server is named like the standard package: keep this folder off the path.
-_HERE = os.path.dirname(os.path.realpath(__file__))
-sys.path = [p for p in sys.path if os.path.realpath(p or os.curdir) != _HERE]
-
-import http.server  # noqa: E402
 
 BLOCK = 1 << 20
 INVERTED = bytes(255 - i for i in range(256))

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""The scripted server of http.py over TLS.
+"""The scripted server of scripted.py over TLS.
 
     https.py --dir DIR [--tls-cert PEM --tls-key PEM]
 
-Scripts, records and output are those of http.py. The certificate and key
+Scripts, records and output are those of scripted.py. The certificate and key
 default to KV_TLS_CERT and KV_TLS_KEY, else to server.pem and server.key in
 $KV_BUILD_DIR/test-tls (made by the build from a test certificate authority
 whose certificate lies beside them as ca.pem and ca.der). When none of these
@@ -20,7 +20,7 @@ _HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def load_http_server():
-    spec = importlib.util.spec_from_file_location("kv_http_server", os.path.join(_HERE, "http.py"))
+    spec = importlib.util.spec_from_file_location("kv_http_server", os.path.join(_HERE, "scripted.py"))
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
     return module

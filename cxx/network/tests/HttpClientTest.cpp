@@ -21,7 +21,7 @@ protected:
         return std::make_unique<TClient>(L"kv-test/1.0", host, L"", 0, port, false, GetParam(), US_Http);
     }
 
-    CTestServer server{"http"};
+    CTestServer server{"scripted"};
 };
 
 INSTANTIATE_TEST_SUITE_P(Stacks, HttpStack, ::testing::Values(true, false),
@@ -150,7 +150,7 @@ TEST_P(HttpStack, ChunkedReadDeliversTheBodyAndStopsWhenAsked)
 
 TEST(WinHttpConnection, BodyCutOffBeforeItsLengthFails)
 {
-    CTestServer server("http");
+    CTestServer server("scripted");
     ASSERT_TRUE(server.Running());
     server.WriteFile("payload.bin", Payload(100000));
     server.SetRoutes(R"({"/file": {"body_file": "payload.bin", "drop_after": 30000}})");
@@ -165,7 +165,7 @@ TEST(WinHttpConnection, BodyCutOffBeforeItsLengthFails)
 
 TEST(WinHttpConnection, NamedProxyReceivesTheRequest)
 {
-    CTestServer proxy("http");
+    CTestServer proxy("scripted");
     ASSERT_TRUE(proxy.Running());
     proxy.SetRoutes(R"({"*": {"body": "via proxy"}})");
     CSimpleGetHttpClient client(L"", L"origin.invalid", L"127.0.0.1", proxy.Port(), 80, false, false, US_Http);
@@ -192,7 +192,7 @@ public:
 
 TEST(WinHttpConnection, AuthenticateSendsAgainUntilTheChallengeIsMet)
 {
-    CTestServer server("http");
+    CTestServer server("scripted");
     ASSERT_TRUE(server.Running());
     server.SetRoutes(R"({"/secret": [{"status": 401, "headers": [["WWW-Authenticate", "Basic realm=\"kv\""]]},
                                      {"body": "inside"}],

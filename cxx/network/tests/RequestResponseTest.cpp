@@ -19,7 +19,7 @@ protected:
         return std::wstring(url.begin(), url.end());
     }
 
-    CTestServer server{"http"};
+    CTestServer server{"scripted"};
 };
 
 TEST_F(RequestResponse, JsonTravelsUnchangedToThePathAndQueryOfTheUrl)

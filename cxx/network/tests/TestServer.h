@@ -1,6 +1,6 @@
 #pragma once
 
-// Client side of tests/servers/http.py: its port, its script and its records.
+// Client side of tests/servers/scripted.py: its port, its script and its records.
 
 #include <boost/json.hpp>
 #include <gtest/gtest.h>
@@ -38,10 +38,10 @@ struct CRecordedRequest {
 
 class CTestServer {
 public:
-    // name is the server module: "http" or "https".
+    // name is the server module: "scripted" or "https" (the same server over TLS).
     explicit CTestServer(const std::string& name)
     {
-        const std::string upper = name == "https" ? "HTTPS" : "HTTP";
+        const std::string upper = name == "https" ? "HTTPS" : "SCRIPTED";
         const char* port = std::getenv(("KV_" + upper + "_PORT").c_str());
         const char* dir = std::getenv("KV_SERVER_DIR_WIN");
         if (port && dir) {

@@ -32,7 +32,7 @@ protected:
         return ConnectionFailure([&] { client.ReceiveResponseByChunks(sink, 16384); });
     }
 
-    CTestServer server{"http"};
+    CTestServer server{"scripted"};
     const std::string payload = Payload(PayloadSize);
     std::vector<std::chrono::milliseconds> pauses;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Scripted loopback HTTP server for the tests.
 
-    http.py --dir DIR [--tls-cert PEM --tls-key PEM]
+    scripted.py --dir DIR [--tls-cert PEM --tls-key PEM]
 
 Listens on 127.0.0.1 only (HTTP/1.1, keep-alive) and prints "PORT <n>" once
 it accepts connections. With --tls-cert and --tls-key it speaks HTTPS.
@@ -34,18 +34,13 @@ is used up. A behaviour is an object, every member optional:
 Without a script every request is answered 200 with an empty body.
 """
 import argparse
+import http.server
 import json
 import os
 import ssl
 import sys
 import threading
 import time
-
-# This file is named like the standard package: keep its folder off the path.
-_HERE = os.path.dirname(os.path.realpath(__file__))
-sys.path = [p for p in sys.path if os.path.realpath(p or os.curdir) != _HERE]
-
-import http.server  # noqa: E402
 
 
 class ScriptedServer(http.server.ThreadingHTTPServer):
