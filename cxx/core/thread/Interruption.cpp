@@ -10,7 +10,16 @@ namespace Cxx::Core::Utils {
 
 namespace {
 
-thread_local std::stop_token t_stopToken;
+// A plain pointer on purpose: with this toolchain a thread_local that has a
+// destructor may be destroyed after its storage was freed at thread exit,
+// which corrupts the heap. The token itself lives in the installing scope.
+thread_local const std::stop_token* t_stopToken = nullptr;
+
+const std::stop_token& CurrentToken()
+{
+    static const std::stop_token none;
+    return t_stopToken ? *t_stopToken : none;
+}
 
 // How long a sleeper may miss a stop that was requested without RequestStop.
 constexpr std::chrono::milliseconds PollSlice(20);
@@ -30,17 +39,17 @@ CSleepers& Sleepers()
 
 std::stop_token ThisThreadStopToken()
 {
-    return t_stopToken;
+    return CurrentToken();
 }
 
 CStopTokenScope::CStopTokenScope(std::stop_token token)
-    : m_previous(std::exchange(t_stopToken, std::move(token)))
+    : m_token(std::move(token)), m_previous(std::exchange(t_stopToken, &m_token))
 {
 }
 
 CStopTokenScope::~CStopTokenScope()
 {
-    t_stopToken = std::move(m_previous);
+    t_stopToken = m_previous;
 }
 
 void RequestStop(std::stop_source source)
@@ -53,7 +62,7 @@ void RequestStop(std::stop_source source)
 
 bool InterruptibleSleep(std::chrono::milliseconds duration)
 {
-    const std::stop_token token = t_stopToken;
+    const std::stop_token token = CurrentToken();
     if (token.stop_requested()) {
         return false;
     }
@@ -76,7 +85,7 @@ bool InterruptibleSleep(std::chrono::milliseconds duration)
 
 void InterruptionPoint()
 {
-    if (t_stopToken.stop_requested()) {
+    if (CurrentToken().stop_requested()) {
         throw CThreadInterrupted();
     }
 }

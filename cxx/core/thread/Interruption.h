@@ -29,7 +29,8 @@ public:
     CStopTokenScope& operator=(const CStopTokenScope&) = delete;
 
 private:
-    std::stop_token m_previous;
+    std::stop_token m_token;
+    const std::stop_token* m_previous;
 };
 
 // Requests the stop and wakes the sleepers at once. A stop requested
