@@ -12,6 +12,17 @@ set(KV_SIGNER_SERIAL "4B560001" CACHE STRING
 set(KV_SIGNER_ISSUER "Korvane Test CA" CACHE STRING "Issuer (simple display name) of the expected code signer")
 set(KV_SIGNER_SUBJECT "Korvane Test Code Signing" CACHE STRING "Subject (simple display name) of the expected code signer")
 
+# Tests that run the programs against the loopback servers need the configured
+# endpoints to be loopback ones.
+set(KV_COMPONENT_LOOPBACK_PORT "")
+if(KV_COMPONENT_SERVICE_URL MATCHES "^http://127\\.0\\.0\\.1:([0-9]+)/component$")
+  set(KV_COMPONENT_LOOPBACK_PORT ${CMAKE_MATCH_1})
+endif()
+set(KV_ANALYTICS_LOOPBACK OFF)
+if(KV_ANALYTICS_HOST STREQUAL "127.0.0.1" AND NOT KV_ANALYTICS_HTTPS)
+  set(KV_ANALYTICS_LOOPBACK ON)
+endif()
+
 if(KV_ANALYTICS_HTTPS)
   set(KV_ANALYTICS_HTTPS_VALUE 1)
 else()

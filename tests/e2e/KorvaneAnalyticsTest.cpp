@@ -3,6 +3,7 @@
 #include "appmetrics/tests/TestSupport.h"
 #include "cxx/core/Handle.h"
 #include "cxx/core/SystemUtils.h"
+#include "tests/e2e/KorvaneProcess.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,36 +15,13 @@
 
 using AppMetricsTest::CCollector;
 using AppMetricsTest::CRecordedHit;
+using KvE2e::RunKorvane;
 
 namespace {
 
 const wchar_t* const EmulationKey =
     L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 const wchar_t* const EmulationValue = L"Korvane.exe";
-
-int RunKorvane(const std::wstring& arguments)
-{
-    const std::string unixPath = KV_KORVANE_EXE;
-    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    std::wstring commandLine = L"\"" + path + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
-        ADD_FAILURE() << "cannot start Korvane.exe, error " << ::GetLastError();
-        return -1;
-    }
-    const Cxx::Core::CHandle process(info.hProcess);
-    const Cxx::Core::CHandle thread(info.hThread);
-    DWORD code = 0;
-    if (::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &code)) {
-        ADD_FAILURE() << "Korvane.exe did not end";
-        return -1;
-    }
-    return static_cast<int>(code);
-}
 
 std::optional<DWORD> ReadEmulationValue()
 {

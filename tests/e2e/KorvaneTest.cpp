@@ -2,6 +2,7 @@
 #include "cxx/core/Handle.h"
 #include "cxx/core/SystemUtils.h"
 #include "cxx/core/TextUtils.h"
+#include "tests/e2e/KorvaneProcess.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,50 +12,11 @@
 #include <string>
 
 using Cxx::Core::CHandle;
+using namespace KvE2e;
 
 namespace {
 
 const wchar_t* const ProductMutex = L"Global\\d98c16c8-cd12-45e9-b22f-54a39b5b1fe0QXPDF";
-
-// The build tree as Wine sees it.
-std::wstring KorvanePath()
-{
-    const std::string unixPath = KV_KORVANE_EXE;
-    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
-}
-
-CHandle StartKorvane(const std::wstring& arguments)
-{
-    std::wstring commandLine = L"\"" + KorvanePath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
-        ADD_FAILURE() << "cannot start Korvane.exe, error " << ::GetLastError();
-        return CHandle();
-    }
-    const CHandle thread(info.hThread);
-    return CHandle(info.hProcess);
-}
-
-int WaitForExit(const CHandle& process)
-{
-    if (!process || ::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "Korvane.exe did not end";
-        return -1;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.Get(), &code);
-    return static_cast<int>(code);
-}
-
-int RunKorvane(const std::wstring& arguments)
-{
-    return WaitForExit(StartKorvane(arguments));
-}
 
 bool ProductMutexExists()
 {

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Loopback stand-in for the component service.
 
-    component.py --dir DIR
+    component.py --dir DIR [--port N]
 
 Listens on 127.0.0.1 only (HTTP/1.1, keep-alive) and prints "PORT <n>" once it
-accepts connections. It takes "POST /component" with the header
+accepts connections. The port is free-chosen unless --port or the environment
+variable KV_COMPONENT_FIXED_PORT names one; a fixed port that is already in use
+ends the server with exit code 1 before it prints anything. It takes "POST /component" with the header
 "Content-Type: application/json; charset=utf-8" and a UTF-8 JSON body of the
 component request:
     {"protocolVersion": 1, "application": {"code": "...", ...}, "os": {...},
@@ -34,6 +36,7 @@ import sys
 import threading
 
 CONTENT_TYPE = "application/json; charset=utf-8"
+FIXED_PORT_VARIABLE = "KV_COMPONENT_FIXED_PORT"
 
 
 def is_text(value):
@@ -66,11 +69,11 @@ def valid_request(body):
 class ComponentServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, folder):
+    def __init__(self, folder, port):
         self.folder = folder
         self.lock = threading.Lock()
         self.accepted = 0
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__(("127.0.0.1", port), Handler)
 
     def handle_error(self, request, client_address):
         if not isinstance(sys.exc_info()[1], ConnectionError):
@@ -146,8 +149,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
 def main(argv):
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
+    parser.add_argument("--port", type=int, default=None)
     args = parser.parse_args(argv)
-    server = ComponentServer(args.dir)
+    port = args.port
+    if port is None and os.environ.get(FIXED_PORT_VARIABLE):
+        port = int(os.environ[FIXED_PORT_VARIABLE])
+    os.makedirs(args.dir, exist_ok=True)
+    try:
+        server = ComponentServer(args.dir, port or 0)
+    except OSError as error:
+        sys.stderr.write("component: cannot listen on 127.0.0.1:%s: %s\n" % (port, error))
+        return 1
     print("PORT %d" % server.server_address[1], flush=True)
     try:
         server.serve_forever()

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Runs one command with loopback test servers beside it.
 
-    with_servers.py [--server NAME]... -- COMMAND [ARG]...
+    with_servers.py [--server NAME[:PORT]]... -- COMMAND [ARG]...
 
 Each NAME is a module tests/servers/NAME.py. It is started as
-`python3 NAME.py --dir DIR`, must listen on 127.0.0.1 only and print
+`python3 NAME.py --dir DIR` (with `--port PORT` when a port is given), must
+listen on 127.0.0.1 only and print
 "PORT <n>" as its first line of output once it accepts connections. DIR is a
 fresh folder the server may write its records into.
 
@@ -44,12 +45,14 @@ def main(argv):
         env["KV_SERVER_DIR"] = folder
         env["KV_SERVER_DIR_WIN"] = "Z:" + folder.replace("/", "\\")
         try:
-            for name in names:
+            for spec in names:
+                name, _, port = spec.partition(":")
                 server_dir = os.path.join(folder, name)
                 os.makedirs(server_dir)
-                proc = subprocess.Popen(
-                    [sys.executable, os.path.join(SERVERS, name + ".py"), "--dir", server_dir],
-                    stdout=subprocess.PIPE, text=True)
+                arguments = [sys.executable, os.path.join(SERVERS, name + ".py"), "--dir", server_dir]
+                if port:
+                    arguments += ["--port", port]
+                proc = subprocess.Popen(arguments, stdout=subprocess.PIPE, text=True)
                 procs.append(proc)
                 line = proc.stdout.readline().split()
                 if len(line) != 2 or line[0] != "PORT":

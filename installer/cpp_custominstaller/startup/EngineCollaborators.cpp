@@ -1,9 +1,11 @@
 #include "installer/cpp_custominstaller/startup/EngineCollaborators.h"
 
 #include "appmetrics/AppMetrics.h"
+#include "kv_config.h"
 #include "installer/cpp_custominstaller/core/InstallManager.h"
 #include "installer/cpp_custominstaller/core/InstallerLauncher.h"
 #include "installer/cpp_custominstaller/core/NSISCommandLine.h"
+#include "installer/cpp_custominstaller/core/WebInstallerSource.h"
 #include "installer/cpp_custominstaller/session/BrowserEmulationValue.h"
 #include "installer/cpp_custominstaller/session/GASessionHandler.h"
 #include "installer/cpp_custominstaller/session/MetricsInstallAnalytics.h"
@@ -19,13 +21,13 @@ using Core::CommandLine::CNSISOriginalCommandLine;
 // The NSIS installer's own interface (or its silence) keeps "/DELAY".
 constexpr int KeepDelay = 0;
 
-ManagerPtr CreateInstallManager(const SessionHandlerPtr& sessionHandler,
+ManagerPtr CreateInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallerOptions& options,
                                 std::shared_ptr<Core::CommandLine::INSISCommandLine> commandLine)
 {
     const auto analytics = std::make_shared<CMetricsInstallAnalytics>();
     return std::make_shared<Core::CInstallManager>(
-        nullptr, std::make_unique<Core::CInstallerLauncher>(std::move(commandLine), analytics), sessionHandler,
-        analytics);
+        std::make_unique<Core::CWebInstallerSource>(options, KV_COMPONENT_SERVICE_URL, analytics),
+        std::make_unique<Core::CInstallerLauncher>(std::move(commandLine), analytics), sessionHandler, analytics);
 }
 
 } // namespace
@@ -74,21 +76,21 @@ void SetAutomaticSessionManagement(bool enabled)
 ManagerPtr CreateWebInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
                                    const CInstallerOptions& options)
 {
-    return CreateInstallManager(sessionHandler,
+    return CreateInstallManager(sessionHandler, options,
                                 std::make_shared<CNSISCommandLine>(details, options, &AppMetrics::IsSessionStarted));
 }
 
 ManagerPtr CreateBasicInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
                                      const CInstallerOptions& options)
 {
-    return CreateInstallManager(sessionHandler, std::make_shared<CNSISOriginalCommandLine>(
+    return CreateInstallManager(sessionHandler, options, std::make_shared<CNSISOriginalCommandLine>(
                                                     details, options, KeepDelay, &AppMetrics::IsSessionStarted));
 }
 
 ManagerPtr CreateSilentInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
                                       const CInstallerOptions& options)
 {
-    return CreateInstallManager(sessionHandler, std::make_shared<CNSISOriginalCommandLine>(
+    return CreateInstallManager(sessionHandler, options, std::make_shared<CNSISOriginalCommandLine>(
                                                     details, options, KeepDelay, &AppMetrics::IsSessionStarted));
 }
 

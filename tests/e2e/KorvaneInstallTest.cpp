@@ -1,0 +1,225 @@
+// Runs Korvane.exe's windowless roads end to end: the loopback component
+// service names a signed test installer on the loopback file server, Korvane
+// downloads, checks and runs it, and reports to the loopback collector.
+#include "appmetrics/tests/TestSupport.h"
+#include "cxx/core/SystemUtils.h"
+#include "cxx/network/downloader/Md5.h"
+#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/e2e/KorvaneProcess.h"
+#include "tests/nsis/TestInstallers.h"
+#include "tests/signing/TestSigning.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+using AppMetricsTest::CCollector;
+using AppMetricsTest::CRecordedHit;
+using KvE2e::RunKorvane;
+namespace fs = std::filesystem;
+
+namespace {
+
+const wchar_t* const EmulationKey =
+    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+
+std::string Md5Of(const std::wstring& path)
+{
+    std::wstring digest;
+    EXPECT_EQ(Cxx::Network::Downloader::FileMd5(path, digest), Cxx::Network::Downloader::DR_Ok);
+    return Cxx::Core::Utils::WideToUtf8String(digest);
+}
+
+std::vector<std::string> EventActions(const std::vector<CRecordedHit>& hits)
+{
+    std::vector<std::string> actions;
+    for (const CRecordedHit& hit : hits) {
+        if (hit.Field("t") == "event") {
+            actions.push_back(hit.Field("ea"));
+        }
+    }
+    return actions;
+}
+
+std::vector<std::string> ExceptionTexts(const std::vector<CRecordedHit>& hits)
+{
+    std::vector<std::string> texts;
+    for (const CRecordedHit& hit : hits) {
+        if (hit.Field("t") == "exception") {
+            texts.push_back(hit.Field("exd"));
+        }
+    }
+    return texts;
+}
+
+class KorvaneInstall : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!Cxx::Core::Utils::IsInternetConnected()) {
+            GTEST_SKIP() << "this machine reports no internet connection, so Korvane ends before any download";
+        }
+        ASSERT_TRUE(m_productLock.IsHeld());
+        ASSERT_TRUE(KvTest::TrustTestCertificateAuthority());
+        ASSERT_TRUE(KvTest::RemoveTestProduct());
+        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+        m_root = fs::temp_directory_path() / (std::string("kv-e2e-") + test->name());
+        fs::remove_all(m_root);
+        // The download lands in the temporary folder; blanks in it must survive the start.
+        m_temp = m_root / "temp with blanks";
+        fs::create_directories(m_temp);
+        m_commandLineFile = (m_root / "cmdline.txt").wstring();
+        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", m_commandLineFile.c_str());
+        ::SetEnvironmentVariableW(L"TEMP", m_temp.wstring().c_str());
+        ::SetEnvironmentVariableW(L"TMP", m_temp.wstring().c_str());
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, EmulationKey, L"Korvane.exe");
+    }
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", nullptr);
+        if (m_root.empty()) {
+            return;
+        }
+        EXPECT_TRUE(KvTest::RemoveTestProduct());
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+
+    // The component service names this test installer, with the digest given or its own.
+    void Offer(const std::wstring& variant, const std::string& md5 = std::string())
+    {
+        const std::wstring source = KvTest::TestInstallerPath(variant);
+        ASSERT_TRUE(fs::exists(fs::path(source))) << "no test installer " << fs::path(source).string();
+        const fs::path offered(Loopback::Folder("files") + L"\\setup.exe");
+        fs::remove(offered);
+        fs::copy_file(fs::path(source), offered);
+        const std::string url = Cxx::Core::Utils::WideToUtf8String(Loopback::Url("files", "/setup.exe"));
+        Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.body",
+                             "[{\"id\":\"QX_PDF\",\"version\":\"7.0.0.1125\",\"url\":\"" + url + "\",\"md5\":\"" +
+                                 (md5.empty() ? Md5Of(source) : md5) + "\"}]");
+    }
+    static void ForgetHits() { fs::remove(fs::path(CCollector::Folder() + L"\\hits.jsonl")); }
+    // Korvane waits for its hits to leave before it ends, so they are all there.
+    static std::vector<CRecordedHit> HitsOfTheRun()
+    {
+        EXPECT_TRUE(CCollector::WaitForHits(1));
+        return CCollector::Hits();
+    }
+    bool LeftoverDownloads() const
+    {
+        return std::any_of(fs::directory_iterator(m_temp), fs::directory_iterator(),
+                           [](const fs::directory_entry& entry) { return entry.is_regular_file(); });
+    }
+    std::wstring ReceivedCommandLine() const
+    {
+        std::wstring received;
+        EXPECT_TRUE(KvTest::ReadUtf16File(m_commandLineFile, received));
+        return received;
+    }
+
+    KvTest::CTestProductLock m_productLock;
+    fs::path m_root;
+    fs::path m_temp;
+    std::wstring m_commandLineFile;
+};
+
+TEST_F(KorvaneInstall, ASilentRunDownloadsChecksAndRunsTheSignedInstaller)
+{
+    Offer(L"exit0");
+    EXPECT_EQ(RunKorvane(L"/S /GA_TRACKING_UID=6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b /TRACKING=\"web page\""), 0);
+
+    std::wstring name;
+    EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
+    EXPECT_EQ(name, L"Vellix PDF Pro");
+
+    // The given client id, the options with their defaults, and the windowless road's own.
+    const std::wstring received = ReceivedCommandLine();
+    const std::wstring folder = L"\"" + m_temp.wstring() + L"\\";
+    ASSERT_EQ(received.substr(0, folder.size()), folder) << fs::path(received).string();
+    const std::wstring arguments = received.substr(received.find(L'"', 1) + 1);
+    EXPECT_EQ(arguments, L" /GA_TRACKING_UID=\"6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b\" /TRACKING=\"web page\" /BUILD_ID=\"0\""
+                         L" /LANG=\"en\" /DELAY=0 /S")
+        << fs::path(received).string();
+    EXPECT_FALSE(LeftoverDownloads()) << "the downloaded installer outlived the run";
+
+    const std::vector<CRecordedHit> hits = HitsOfTheRun();
+    EXPECT_EQ(EventActions(hits), (std::vector<std::string>{"InstallerStartW", "InstallerSuccessW", "InstallerFinishW"}));
+    EXPECT_TRUE(ExceptionTexts(hits).empty());
+}
+
+TEST_F(KorvaneInstall, TheVerySilentAndNoInterfaceRoadsPassTheirOptionOn)
+{
+    for (const auto& [option, passed] : {std::pair{L"/VS", L" /VS"}, std::pair{L"/NO_UI", L" /NO_UI"}}) {
+        SCOPED_TRACE(fs::path(option).string());
+        ASSERT_TRUE(KvTest::RemoveTestProduct());
+        ForgetHits();
+        Offer(L"exit0");
+        EXPECT_EQ(RunKorvane(option), 0);
+        std::wstring name;
+        EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
+        const std::wstring received = ReceivedCommandLine();
+        EXPECT_NE(received.find(passed), std::wstring::npos) << fs::path(received).string();
+        EXPECT_FALSE(LeftoverDownloads());
+
+        const std::vector<CRecordedHit> hits = HitsOfTheRun();
+        const auto actions = EventActions(hits);
+        EXPECT_NE(std::find(actions.begin(), actions.end(), "InstallerSuccessW"), actions.end());
+        EXPECT_EQ(std::count_if(hits.begin(), hits.end(), [](const CRecordedHit& hit) { return hit.Field("sc") == "start"; }),
+                  1);
+        EXPECT_EQ(std::count_if(hits.begin(), hits.end(), [](const CRecordedHit& hit) { return hit.Field("sc") == "end"; }),
+                  1);
+    }
+}
+
+TEST_F(KorvaneInstall, FailuresEndWithTheirExitCodeAndReportTheirCause)
+{
+    struct CCase {
+        const wchar_t* variant;
+        std::string md5;
+        int exitCode;
+        std::string exception;
+        const char* outcome;
+    };
+    const CCase cases[] = {
+        {L"exit0", "0123456789abcdef0123456789abcdef", 12, "ID1_", "InstallerFailureW"},
+        {L"exit1", "", 13, "", "InstallerCancelW"},
+        {L"exit5", "", 11, "ID7_", "InstallerFailureW"},
+        {L"exit2", "", 14, "IN", "InstallerFailureW"},
+    };
+    for (const CCase& failure : cases) {
+        SCOPED_TRACE(fs::path(failure.variant).string() + " " + failure.md5);
+        ForgetHits();
+        Offer(failure.variant, failure.md5);
+        EXPECT_EQ(RunKorvane(L"/S"), failure.exitCode);
+        std::wstring name;
+        EXPECT_FALSE(KvTest::ReadTestProductValue(L"DisplayName", name));
+        EXPECT_FALSE(LeftoverDownloads());
+
+        const std::vector<CRecordedHit> hits = HitsOfTheRun();
+        const auto actions = EventActions(hits);
+        EXPECT_NE(std::find(actions.begin(), actions.end(), failure.outcome), actions.end());
+        EXPECT_NE(std::find(actions.begin(), actions.end(), "InstallerFinishW"), actions.end());
+        const auto exceptions = ExceptionTexts(hits);
+        if (failure.exception.empty()) {
+            EXPECT_TRUE(exceptions.empty());
+        } else {
+            ASSERT_EQ(exceptions.size(), 1u);
+            EXPECT_EQ(exceptions[0].substr(0, failure.exception.size()), failure.exception) << exceptions[0];
+        }
+    }
+}
+
+TEST_F(KorvaneInstall, AServiceWithoutTheComponentEndsWith12)
+{
+    Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.body", "[]");
+    EXPECT_EQ(RunKorvane(L"/S"), 12);
+    const auto exceptions = ExceptionTexts(HitsOfTheRun());
+    ASSERT_EQ(exceptions.size(), 1u);
+    EXPECT_EQ(exceptions[0].substr(0, 4), "ID3_");
+    EXPECT_EQ(Loopback::Requests("component").size(), 2u) << "one query with the version, one without";
+}
+
+} // namespace
