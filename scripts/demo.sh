@@ -60,6 +60,13 @@ fi
 echo "Installed product:"
 "$build/wine-run" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Vellix PDF Pro' /reg:32 2>/dev/null \
   | tr -d '\r' | grep -E 'DisplayName|DisplayVersion|InstallLocation' | sed 's/^ */  /' || echo "  (none)"
+echo "Installed files:"
+product="$WINEPREFIX/drive_c/Program Files (x86)/Vellix/Vellix PDF Pro"
+if [ -d "$product" ]; then
+  (cd "$product" && find . -type f | sed 's#^\./#  #' | sort)
+else
+  echo "  (none)"
+fi
 echo "Analytics hits received on 127.0.0.1:$analytics_port:"
 python3 - "$work/collector/hits.jsonl" <<'PY'
 import json, sys, os

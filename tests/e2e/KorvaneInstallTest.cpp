@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 using AppMetricsTest::CCollector;
@@ -25,6 +26,12 @@ namespace {
 
 const wchar_t* const EmulationKey =
     L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+
+bool EmulationValueExists()
+{
+    return ::RegGetValueW(HKEY_CURRENT_USER, EmulationKey, L"Korvane.exe", RRF_RT_REG_DWORD, nullptr, nullptr,
+                          nullptr) == ERROR_SUCCESS;
+}
 
 std::string Md5Of(const std::wstring& path)
 {
@@ -129,7 +136,27 @@ protected:
 TEST_F(KorvaneInstall, ASilentRunDownloadsChecksAndRunsTheSignedInstaller)
 {
     Offer(L"exit0");
-    EXPECT_EQ(RunKorvane(L"/S /GA_TRACKING_UID=6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b /TRACKING=\"web page\""), 0);
+    // The installer waits while this file exists, so the run can be looked at halfway.
+    const fs::path hold = m_root / "hold";
+    std::ofstream(hold) << "hold";
+    ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", hold.wstring().c_str());
+    const Cxx::Core::CHandle korvane =
+        KvE2e::StartKorvane(L"/S /GA_TRACKING_UID=6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b /TRACKING=\"web page\"");
+    ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", nullptr);
+    ASSERT_TRUE(korvane);
+    bool running = false;
+    for (int i = 0; i < 1500 && !running; ++i) {
+        running = Cxx::Core::CHandle(::OpenMutexW(SYNCHRONIZE, FALSE, KvTest::RunningSetupMutex)).IsValid();
+        if (!running) {
+            ASSERT_EQ(::WaitForSingleObject(korvane.Get(), 20), static_cast<DWORD>(WAIT_TIMEOUT))
+                << "Korvane ended before the installer ran";
+        }
+    }
+    ASSERT_TRUE(running) << "the installer did not start";
+    EXPECT_TRUE(EmulationValueExists()) << "the page's browser emulation is not set while the run goes on";
+    fs::remove(hold);
+    EXPECT_EQ(KvE2e::WaitForExit(korvane), 0);
+    EXPECT_FALSE(EmulationValueExists()) << "the run did not take its emulation value back";
 
     std::wstring name;
     EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
@@ -210,6 +237,21 @@ TEST_F(KorvaneInstall, FailuresEndWithTheirExitCodeAndReportTheirCause)
             EXPECT_EQ(exceptions[0].substr(0, failure.exception.size()), failure.exception) << exceptions[0];
         }
     }
+}
+
+// The one case that waits out the real limit (about two minutes) of the signer check.
+TEST_F(KorvaneInstall, ATamperedInstallerIsNeverStartedAndEndsWith15)
+{
+    Offer(L"tampered");
+    EXPECT_EQ(RunKorvane(L"/S", 240000), 15);
+    EXPECT_FALSE(fs::exists(fs::path(m_commandLineFile))) << "the tampered installer ran";
+    EXPECT_FALSE(LeftoverDownloads());
+    const std::vector<CRecordedHit> hits = HitsOfTheRun();
+    const auto exceptions = ExceptionTexts(hits);
+    ASSERT_EQ(exceptions.size(), 1u);
+    EXPECT_EQ(exceptions[0].substr(0, 4), "ID5_") << exceptions[0];
+    const auto actions = EventActions(hits);
+    EXPECT_NE(std::find(actions.begin(), actions.end(), "InstallerFailureW"), actions.end());
 }
 
 TEST_F(KorvaneInstall, AServiceWithoutTheComponentEndsWith12)

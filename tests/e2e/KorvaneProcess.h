@@ -37,10 +37,10 @@ inline Cxx::Core::CHandle StartKorvane(const std::wstring& arguments)
     return Cxx::Core::CHandle(info.hProcess);
 }
 
-// The exit code, or -1 when the process did not end within a minute.
-inline int WaitForExit(const Cxx::Core::CHandle& process)
+// The exit code, or -1 when the process did not end in time.
+inline int WaitForExit(const Cxx::Core::CHandle& process, DWORD timeoutMs = 60000)
 {
-    if (!process || ::WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0) {
+    if (!process || ::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "Korvane.exe did not end";
         return -1;
     }
@@ -49,9 +49,9 @@ inline int WaitForExit(const Cxx::Core::CHandle& process)
     return static_cast<int>(code);
 }
 
-inline int RunKorvane(const std::wstring& arguments)
+inline int RunKorvane(const std::wstring& arguments, DWORD timeoutMs = 60000)
 {
-    return WaitForExit(StartKorvane(arguments));
+    return WaitForExit(StartKorvane(arguments), timeoutMs);
 }
 
 } // namespace KvE2e
