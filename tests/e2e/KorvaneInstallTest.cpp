@@ -40,26 +40,27 @@ std::string Md5Of(const std::wstring& path)
     return Cxx::Core::Utils::WideToUtf8String(digest);
 }
 
-std::vector<std::string> EventActions(const std::vector<CRecordedHit>& hits)
+// One field of each hit of the given type, in order.
+std::vector<std::string> FieldOfEach(const std::vector<CRecordedHit>& hits, const std::string& type,
+                                     const std::string& field)
 {
-    std::vector<std::string> actions;
+    std::vector<std::string> values;
     for (const CRecordedHit& hit : hits) {
-        if (hit.Field("t") == "event") {
-            actions.push_back(hit.Field("ea"));
+        if (hit.Field("t") == type) {
+            values.push_back(hit.Field(field));
         }
     }
-    return actions;
+    return values;
+}
+
+std::vector<std::string> EventActions(const std::vector<CRecordedHit>& hits)
+{
+    return FieldOfEach(hits, "event", "ea");
 }
 
 std::vector<std::string> ExceptionTexts(const std::vector<CRecordedHit>& hits)
 {
-    std::vector<std::string> texts;
-    for (const CRecordedHit& hit : hits) {
-        if (hit.Field("t") == "exception") {
-            texts.push_back(hit.Field("exd"));
-        }
-    }
-    return texts;
+    return FieldOfEach(hits, "exception", "exd");
 }
 
 class KorvaneInstall : public testing::Test {

@@ -1,5 +1,7 @@
 #include "cxx/core/thread/OperationThread.h"
 
+#include "cxx/core/Handle.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -145,12 +147,18 @@ TEST(OperationThread, OperationMayDestroyItsOwnWorker)
     std::promise<void> destroyed;
     auto gate = startReturned.get_future();
     auto done = destroyed.get_future();
+    Cxx::Core::CHandle thread;
     ASSERT_TRUE(owner->Start([&] {
         gate.wait();
+        thread.Reset(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
         owner.reset();
         destroyed.set_value();
     }));
     startReturned.set_value();
     done.wait();
     EXPECT_EQ(owner, nullptr);
+    // Nobody joins the thread any more: it must still end on its own, and
+    // before the promises it used go out of scope.
+    ASSERT_TRUE(thread.IsValid());
+    EXPECT_EQ(::WaitForSingleObject(thread.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
 }

@@ -1,5 +1,6 @@
 #include "cxx/network/downloader/Downloader.h"
 
+#include "cxx/core/Handle.h"
 #include "cxx/core/thread/Interruption.h"
 #include "cxx/network/downloader/Md5.h"
 #include "cxx/network/downloader/tests/Loopback.h"
@@ -253,8 +254,10 @@ TEST(Downloader, ObserverMayDestroyTheDownloaderWhenItEnds)
     struct CDropper : TDownloadObserver {
         std::unique_ptr<CDownloader> owned;
         std::promise<EDownloadStatus> ended;
+        Cxx::Core::CHandle worker;
         void OnStatus(EDownloadStatus status) override
         {
+            worker.Reset(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
             owned.reset();
             ended.set_value(status);
         }
@@ -266,4 +269,8 @@ TEST(Downloader, ObserverMayDestroyTheDownloaderWhenItEnds)
     ASSERT_TRUE(dropper->owned->DownloadToFile(Target(L"dropped-copy.bin")));
     EXPECT_EQ(ended.get(), Success);
     EXPECT_EQ(dropper->owned, nullptr);
+    // Nobody joins the worker any more; it must still end on its own (and
+    // before this process exits, which it could otherwise race).
+    ASSERT_TRUE(dropper->worker.IsValid());
+    EXPECT_EQ(::WaitForSingleObject(dropper->worker.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
 }
