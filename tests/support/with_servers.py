@@ -59,7 +59,12 @@ def main(argv):
                     sys.stderr.write("server %s did not start\n" % name)
                     return 3
                 env["KV_%s_PORT" % name.upper()] = line[1]
-            return subprocess.call(command, env=env)
+            status = subprocess.call(command, env=env)
+            if status < 0:
+                # Seen with Wine: a test process that used WinInet sometimes dies
+                # of a signal after its test passed, while the process exits.
+                sys.stderr.write("with_servers.py: the command died of signal %d\n" % -status)
+            return status
         finally:
             for proc in procs:
                 proc.terminate()
