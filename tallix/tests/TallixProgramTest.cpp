@@ -1,6 +1,5 @@
 #include "appmetrics/tests/TestSupport.h"
-#include "cxx/core/Handle.h"
-#include "cxx/core/TextUtils.h"
+#include "tests/support/TestProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -17,35 +16,10 @@ namespace {
 const std::wstring Required = L"-track_id UA-12345-6 -guid 0123456789ABCDEF0123456789abcdef -app_version 7.0.0.1125 "
                               L"-app_name \"Vellix PDF Pro\" -language en-US -product_code QXPDF ";
 
-std::wstring ProgramPath()
-{
-    // The build names the program by its host path; under Wine that is drive Z:.
-    std::wstring path = L"Z:" + Cxx::Core::Utils::Utf8ToWideString(KV_TALLIX_EXE);
-    for (wchar_t& c : path) {
-        c = c == L'/' ? L'\\' : c;
-    }
-    return path;
-}
-
 // The program's exit code, or -1 when it could not be run.
 long RunTallix(const std::wstring& arguments)
 {
-    std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
-        return -1;
-    }
-    Cxx::Core::CHandle process(info.hProcess);
-    Cxx::Core::CHandle thread(info.hThread);
-    if (::WaitForSingleObject(process.Get(), 90000) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.Get(), 99);
-        return -1;
-    }
-    DWORD code = 0;
-    return ::GetExitCodeProcess(process.Get(), &code) ? static_cast<long>(code) : -1;
+    return KvTest::WaitForExit(KvTest::StartProgram(KvTest::BuiltProgramPath(KV_TALLIX_EXE), arguments), 90000);
 }
 
 std::vector<std::string> CommonAnd(std::vector<std::string> names)

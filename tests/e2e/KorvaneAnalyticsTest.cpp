@@ -15,24 +15,12 @@
 
 using AppMetricsTest::CCollector;
 using AppMetricsTest::CRecordedHit;
+using KvE2e::EmulationKey;
+using KvE2e::EmulationValue;
+using KvE2e::ReadEmulationValue;
 using KvE2e::RunKorvane;
 
 namespace {
-
-const wchar_t* const EmulationKey =
-    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-const wchar_t* const EmulationValue = L"Korvane.exe";
-
-std::optional<DWORD> ReadEmulationValue()
-{
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    if (::RegGetValueW(HKEY_CURRENT_USER, EmulationKey, EmulationValue, RRF_RT_REG_DWORD, nullptr, &data, &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return data;
-}
 
 std::vector<CRecordedHit> EventsOf(const std::vector<CRecordedHit>& hits, const std::string& action)
 {

@@ -7,7 +7,6 @@
 #include "cxx/network/downloader/tests/Loopback.h"
 #include "tests/e2e/KorvaneProcess.h"
 #include "tests/nsis/TestInstallers.h"
-#include "tests/signing/TestSigning.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -23,15 +22,6 @@ using KvE2e::RunKorvane;
 namespace fs = std::filesystem;
 
 namespace {
-
-const wchar_t* const EmulationKey =
-    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
-
-bool EmulationValueExists()
-{
-    return ::RegGetValueW(HKEY_CURRENT_USER, EmulationKey, L"Korvane.exe", RRF_RT_REG_DWORD, nullptr, nullptr,
-                          nullptr) == ERROR_SUCCESS;
-}
 
 std::string Md5Of(const std::wstring& path)
 {
@@ -70,30 +60,20 @@ protected:
         if (!Cxx::Core::Utils::IsInternetConnected()) {
             GTEST_SKIP() << "this machine reports no internet connection, so Korvane ends before any download";
         }
-        ASSERT_TRUE(m_productLock.IsHeld());
-        ASSERT_TRUE(KvTest::TrustTestCertificateAuthority());
-        ASSERT_TRUE(KvTest::RemoveTestProduct());
-        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        m_root = fs::temp_directory_path() / (std::string("kv-e2e-") + test->name());
-        fs::remove_all(m_root);
+        ASSERT_TRUE(m_scope.Prepare("kv-e2e-", testing::UnitTest::GetInstance()->current_test_info()->name()));
         // The download lands in the temporary folder; blanks in it must survive the start.
-        m_temp = m_root / "temp with blanks";
+        m_temp = m_scope.Folder() / "temp with blanks";
         fs::create_directories(m_temp);
-        m_commandLineFile = (m_root / "cmdline.txt").wstring();
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", m_commandLineFile.c_str());
         ::SetEnvironmentVariableW(L"TEMP", m_temp.wstring().c_str());
         ::SetEnvironmentVariableW(L"TMP", m_temp.wstring().c_str());
-        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, EmulationKey, L"Korvane.exe");
+        ::RegDeleteKeyValueW(HKEY_CURRENT_USER, KvE2e::EmulationKey, KvE2e::EmulationValue);
     }
     void TearDown() override
     {
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", nullptr);
-        if (m_root.empty()) {
-            return;
+        // Nothing was set up on a machine without internet.
+        if (!m_temp.empty()) {
+            EXPECT_TRUE(m_scope.Finish());
         }
-        EXPECT_TRUE(KvTest::RemoveTestProduct());
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
     }
 
     // The component service names this test installer, with the digest given or its own.
@@ -124,21 +104,19 @@ protected:
     std::wstring ReceivedCommandLine() const
     {
         std::wstring received;
-        EXPECT_TRUE(KvTest::ReadUtf16File(m_commandLineFile, received));
+        EXPECT_TRUE(m_scope.ReadReceivedCommandLine(received));
         return received;
     }
 
-    KvTest::CTestProductLock m_productLock;
-    fs::path m_root;
+    KvTest::CInstallerTestScope m_scope;
     fs::path m_temp;
-    std::wstring m_commandLineFile;
 };
 
 TEST_F(KorvaneInstall, ASilentRunDownloadsChecksAndRunsTheSignedInstaller)
 {
     Offer(L"exit0");
     // The installer waits while this file exists, so the run can be looked at halfway.
-    const fs::path hold = m_root / "hold";
+    const fs::path hold = m_scope.Folder() / "hold";
     std::ofstream(hold) << "hold";
     ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", hold.wstring().c_str());
     const Cxx::Core::CHandle korvane =
@@ -154,10 +132,10 @@ TEST_F(KorvaneInstall, ASilentRunDownloadsChecksAndRunsTheSignedInstaller)
         }
     }
     ASSERT_TRUE(running) << "the installer did not start";
-    EXPECT_TRUE(EmulationValueExists()) << "the page's browser emulation is not set while the run goes on";
+    EXPECT_TRUE(KvE2e::ReadEmulationValue().has_value()) << "the page's browser emulation is not set while the run goes on";
     fs::remove(hold);
     EXPECT_EQ(KvE2e::WaitForExit(korvane), 0);
-    EXPECT_FALSE(EmulationValueExists()) << "the run did not take its emulation value back";
+    EXPECT_FALSE(KvE2e::ReadEmulationValue().has_value()) << "the run did not take its emulation value back";
 
     std::wstring name;
     EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
@@ -245,7 +223,7 @@ TEST_F(KorvaneInstall, ATamperedInstallerIsNeverStartedAndEndsWith15)
 {
     Offer(L"tampered");
     EXPECT_EQ(RunKorvane(L"/S", 240000), 15);
-    EXPECT_FALSE(fs::exists(fs::path(m_commandLineFile))) << "the tampered installer ran";
+    EXPECT_FALSE(fs::exists(fs::path(m_scope.CommandLineFile()))) << "the tampered installer ran";
     EXPECT_FALSE(LeftoverDownloads());
     const std::vector<CRecordedHit> hits = HitsOfTheRun();
     const auto exceptions = ExceptionTexts(hits);

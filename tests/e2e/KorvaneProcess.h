@@ -1,57 +1,47 @@
 #pragma once
 
-// Starts the built Korvane.exe and waits for it.
+// Starts the built Korvane.exe and reads what it leaves in the registry.
 
-#include "cxx/core/Handle.h"
+#include "tests/support/TestProcess.h"
 
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <algorithm>
-#include <string>
+#include <optional>
 
 namespace KvE2e {
 
-// The build tree as Wine sees it.
+inline const wchar_t* const EmulationKey =
+    L"SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+inline const wchar_t* const EmulationValue = L"Korvane.exe";
+
 inline std::wstring KorvanePath()
 {
-    const std::string unixPath = KV_KORVANE_EXE;
-    std::wstring path = L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
+    return KvTest::BuiltProgramPath(KV_KORVANE_EXE);
 }
 
-// The process inherits this process's environment.
 inline Cxx::Core::CHandle StartKorvane(const std::wstring& arguments)
 {
-    std::wstring commandLine = L"\"" + KorvanePath() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &info)) {
-        ADD_FAILURE() << "cannot start Korvane.exe, error " << ::GetLastError();
-        return Cxx::Core::CHandle();
-    }
-    const Cxx::Core::CHandle thread(info.hThread);
-    return Cxx::Core::CHandle(info.hProcess);
+    return KvTest::StartProgram(KorvanePath(), arguments);
 }
 
-// The exit code, or -1 when the process did not end in time.
 inline int WaitForExit(const Cxx::Core::CHandle& process, DWORD timeoutMs = 60000)
 {
-    if (!process || ::WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "Korvane.exe did not end";
-        return -1;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(process.Get(), &code);
-    return static_cast<int>(code);
+    return KvTest::WaitForExit(process, timeoutMs);
 }
 
 inline int RunKorvane(const std::wstring& arguments, DWORD timeoutMs = 60000)
 {
     return WaitForExit(StartKorvane(arguments), timeoutMs);
+}
+
+// The page's browser emulation value of Korvane, when there is one.
+inline std::optional<DWORD> ReadEmulationValue()
+{
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    if (::RegGetValueW(HKEY_CURRENT_USER, EmulationKey, EmulationValue, RRF_RT_REG_DWORD, nullptr, &data, &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return data;
 }
 
 } // namespace KvE2e

@@ -2,6 +2,7 @@
 
 #include "cxx/core/Handle.h"
 #include "tests/nsis/TestInstallerPaths.h"
+#include "tests/signing/TestSigning.h"
 
 #include <windows.h>
 
@@ -99,6 +100,33 @@ bool RemoveTestProduct()
     std::wstring leftover;
     return !ReadTestProductValue(L"DisplayName", leftover) &&
            (folder.empty() || !std::filesystem::exists(std::filesystem::path(folder)));
+}
+
+bool CInstallerTestScope::Prepare(const std::string& prefix, const std::string& name)
+{
+    if (!m_productLock.IsHeld() || !TrustTestCertificateAuthority() || !RemoveTestProduct()) {
+        return false;
+    }
+    std::error_code error;
+    m_folder = std::filesystem::temp_directory_path(error) / (prefix + name);
+    std::filesystem::remove_all(m_folder, error);
+    if (!std::filesystem::create_directories(m_folder, error)) {
+        return false;
+    }
+    m_commandLineFile = (m_folder / "cmdline.txt").wstring();
+    return ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", m_commandLineFile.c_str()) != FALSE;
+}
+
+bool CInstallerTestScope::Finish()
+{
+    ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", nullptr);
+    ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", nullptr);
+    const bool removed = RemoveTestProduct();
+    if (!m_folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+    return removed;
 }
 
 } // namespace KvTest

@@ -2,6 +2,7 @@
 
 #include "cxx/core/Handle.h"
 
+#include <filesystem>
 #include <string>
 
 namespace KvTest {
@@ -42,5 +43,33 @@ private:
 // Runs the product's uninstaller when the product is installed, then removes
 // whatever it left. True when neither the key nor the folder remains.
 bool RemoveTestProduct();
+
+// What a test that runs a test installer sets up: the product lock, the
+// trusted test CA, no installed product, an empty folder of its own in the
+// temporary folder, and the file the installer writes its command line to
+// (KV_NSIS_COMMAND_LINE_FILE, inherited by every process the test starts).
+class CInstallerTestScope {
+public:
+    // Takes the product lock; Prepare does the rest.
+    CInstallerTestScope() = default;
+    CInstallerTestScope(const CInstallerTestScope&) = delete;
+    CInstallerTestScope& operator=(const CInstallerTestScope&) = delete;
+
+    // The folder is "<temp>\<prefix><name>". False when a step failed.
+    bool Prepare(const std::string& prefix, const std::string& name);
+    // Clears the installer's environment variables, removes the product and
+    // the folder. True when the product is gone.
+    bool Finish();
+
+    const std::filesystem::path& Folder() const { return m_folder; }
+    const std::wstring& CommandLineFile() const { return m_commandLineFile; }
+    // The command line the installer received; false when it wrote none.
+    bool ReadReceivedCommandLine(std::wstring& text) const { return ReadUtf16File(m_commandLineFile, text); }
+
+private:
+    CTestProductLock m_productLock;
+    std::filesystem::path m_folder;
+    std::wstring m_commandLineFile;
+};
 
 } // namespace KvTest

@@ -4,7 +4,6 @@
 
 #include "installer/cpp_custominstaller/core/tests/Recorders.h"
 #include "tests/nsis/TestInstallers.h"
-#include "tests/signing/TestSigning.h"
 
 #include <gtest/gtest.h>
 
@@ -55,27 +54,13 @@ class InstallerLauncherRunTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_productLock.IsHeld());
-        ASSERT_TRUE(KvTest::TrustTestCertificateAuthority());
-        ASSERT_TRUE(KvTest::RemoveTestProduct());
-        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        m_root = fs::temp_directory_path() / (std::string("kv-launch-") + test->name());
-        fs::remove_all(m_root);
+        ASSERT_TRUE(m_scope.Prepare("kv-launch-", testing::UnitTest::GetInstance()->current_test_info()->name()));
         // Started without quotes, "<root>\with blanks\setup.exe" would run "<root>\with.exe".
-        m_folder = m_root / "with blanks";
+        m_folder = m_scope.Folder() / "with blanks";
         fs::create_directories(m_folder);
-        fs::copy_file(fs::path(KvTest::TestInstallerPath(L"exit5")), m_root / "with.exe");
-        m_commandLineFile = (m_root / "cmdline.txt").wstring();
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", m_commandLineFile.c_str());
+        fs::copy_file(fs::path(KvTest::TestInstallerPath(L"exit5")), m_scope.Folder() / "with.exe");
     }
-    void TearDown() override
-    {
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", nullptr);
-        ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", nullptr);
-        EXPECT_TRUE(KvTest::RemoveTestProduct());
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
+    void TearDown() override { EXPECT_TRUE(m_scope.Finish()); }
 
     std::shared_ptr<CInstaller> Download(const std::wstring& variant)
     {
@@ -86,7 +71,7 @@ protected:
     std::wstring ReceivedCommandLine() const
     {
         std::wstring received;
-        EXPECT_TRUE(KvTest::ReadUtf16File(m_commandLineFile, received));
+        EXPECT_TRUE(m_scope.ReadReceivedCommandLine(received));
         return received;
     }
     // From 50 toward 97, never back, ending at 97.
@@ -100,11 +85,9 @@ protected:
         }
     }
 
-    KvTest::CTestProductLock m_productLock;
+    KvTest::CInstallerTestScope m_scope;
     KvTest::CVirtualTime m_time;
-    fs::path m_root;
     fs::path m_folder;
-    std::wstring m_commandLineFile;
     std::shared_ptr<KvTest::CRecordingPage> m_page = std::make_shared<KvTest::CRecordingPage>();
     std::shared_ptr<KvTest::CRecordingAnalytics> m_analytics = std::make_shared<KvTest::CRecordingAnalytics>();
 };
@@ -189,12 +172,12 @@ TEST_F(InstallerLauncherRunTest, AnUnsignedFileIsRewrittenUntilTheLimitAndNeverS
     EXPECT_EQ(m_analytics->Hits(), (Calls{"exception /ID5_/2/2", "event InstallerFailureW/"}));
     EXPECT_EQ(m_time.Pauses(), 40);
     EXPECT_EQ(m_page->Calls().back(), "error 1");
-    EXPECT_FALSE(fs::exists(fs::path(m_commandLineFile)));
+    EXPECT_FALSE(fs::exists(fs::path(m_scope.CommandLineFile())));
 }
 
 TEST_F(InstallerLauncherRunTest, AStopRequestedWhileTheInstallerRunsDoesNotTurnItsSuccessIntoAFailure)
 {
-    const fs::path hold = m_root / "hold";
+    const fs::path hold = m_scope.Folder() / "hold";
     std::ofstream(hold) << "hold";
     ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", hold.wstring().c_str());
     const auto installer = Download(L"exit0");

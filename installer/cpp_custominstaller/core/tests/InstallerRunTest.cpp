@@ -3,7 +3,7 @@
 
 #include "installer/cpp_custominstaller/commandline/CSetupCommandLine.h"
 #include "tests/nsis/TestInstallers.h"
-#include "tests/signing/TestSigning.h"
+#include "tests/support/TestProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -20,24 +20,9 @@ class InstallerRunTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_productLock.IsHeld());
-        ASSERT_TRUE(KvTest::TrustTestCertificateAuthority());
-        ASSERT_TRUE(KvTest::RemoveTestProduct());
-        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = fs::temp_directory_path() / (std::string("kv-run-") + test->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-        m_commandLineFile = (m_folder / "cmdline.txt").wstring();
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", m_commandLineFile.c_str());
+        ASSERT_TRUE(m_scope.Prepare("kv-run-", testing::UnitTest::GetInstance()->current_test_info()->name()));
     }
-    void TearDown() override
-    {
-        ::SetEnvironmentVariableW(L"KV_NSIS_COMMAND_LINE_FILE", nullptr);
-        ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", nullptr);
-        EXPECT_TRUE(KvTest::RemoveTestProduct());
-        std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
-    }
+    void TearDown() override { EXPECT_TRUE(m_scope.Finish()); }
 
     // Starts the file the way the source and the launcher do: written, then
     // checked and locked, then started.
@@ -48,42 +33,23 @@ protected:
             ADD_FAILURE() << "the installer did not pass its check: " << prepared;
             return {};
         }
-        std::wstring commandLine = L"\"" + installer.GetPath() + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process)) {
-            ADD_FAILURE() << "CreateProcessW failed: " << ::GetLastError();
-            return {};
-        }
-        const Cxx::Core::CHandle thread(process.hThread);
-        return Cxx::Core::CHandle(process.hProcess);
+        return KvTest::StartProgram(installer.GetPath(), arguments);
     }
-    static DWORD WaitForExit(const Cxx::Core::CHandle& process)
-    {
-        DWORD exitCode = 0xFFFFFFFF;
-        if (::WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0) {
-            ::GetExitCodeProcess(process.Get(), &exitCode);
-        }
-        return exitCode;
-    }
+    static int WaitForExit(const Cxx::Core::CHandle& process) { return KvTest::WaitForExit(process, 60000); }
     // The build configuration's signer is the test signer.
     std::unique_ptr<CInstaller> Download(const std::wstring& variant)
     {
         return std::make_unique<CInstaller>(
-            (m_folder / "setup.exe").wstring(),
+            (m_scope.Folder() / "setup.exe").wstring(),
             std::make_shared<std::stringstream>(KvTest::ReadFileBytes(KvTest::TestInstallerPath(variant))));
     }
 
-    KvTest::CTestProductLock m_productLock;
-    fs::path m_folder;
-    std::wstring m_commandLineFile;
+    KvTest::CInstallerTestScope m_scope;
 };
 
 TEST_F(InstallerRunTest, SignedInstallerRunsSilentlyWithTheBuiltCommandLineAndInstallsTheProduct)
 {
-    const std::wstring hold = (m_folder / "hold").wstring();
+    const std::wstring hold = (m_scope.Folder() / "hold").wstring();
     std::ofstream(fs::path(hold)) << "hold";
     ::SetEnvironmentVariableW(L"KV_NSIS_HOLD_FILE", hold.c_str());
 
@@ -105,10 +71,10 @@ TEST_F(InstallerRunTest, SignedInstallerRunsSilentlyWithTheBuiltCommandLineAndIn
     EXPECT_TRUE(mutex.IsValid()) << "the running installer holds no setup mutex";
     mutex.Reset();
     fs::remove(hold);
-    ASSERT_EQ(WaitForExit(process), 0u);
+    ASSERT_EQ(WaitForExit(process), 0);
 
     std::wstring received;
-    ASSERT_TRUE(KvTest::ReadUtf16File(m_commandLineFile, received));
+    ASSERT_TRUE(m_scope.ReadReceivedCommandLine(received));
     // No client id and no session: the text starts with its separating blank.
     EXPECT_EQ(received, L"\"" + installer->GetPath() + L"\"  /TRACKING=\"run\" /BUILD_ID=\"0\" /LANG=\"de\" /DELAY=0 /S");
 
@@ -128,14 +94,14 @@ TEST_F(InstallerRunTest, SignedInstallerRunsSilentlyWithTheBuiltCommandLineAndIn
 
 TEST_F(InstallerRunTest, FailingVariantsExitWithTheirCodeAndInstallNothing)
 {
-    for (const auto& [variant, code] : {std::pair{L"exit1", 1u}, std::pair{L"exit5", 5u}, std::pair{L"exit2", 2u}}) {
+    for (const auto& [variant, code] : {std::pair{L"exit1", 1}, std::pair{L"exit5", 5}, std::pair{L"exit2", 2}}) {
         SCOPED_TRACE(testing::Message() << variant);
         const auto installer = Download(variant);
         const auto process = Start(*installer, L"/S");
         ASSERT_TRUE(process.IsValid());
         EXPECT_EQ(WaitForExit(process), code);
         std::wstring received;
-        ASSERT_TRUE(KvTest::ReadUtf16File(m_commandLineFile, received));
+        ASSERT_TRUE(m_scope.ReadReceivedCommandLine(received));
         EXPECT_EQ(received, L"\"" + installer->GetPath() + L"\" /S");
         std::wstring name;
         EXPECT_FALSE(KvTest::ReadTestProductValue(L"DisplayName", name));
