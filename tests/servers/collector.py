@@ -3,10 +3,8 @@
 
     collector.py --dir DIR [--port N]
 
-Listens on 127.0.0.1 and prints "PORT <n>" once it accepts connections. The
-port is free-chosen unless --port or the environment variable
-KV_COLLECTOR_FIXED_PORT names one; a fixed port that is already in use ends
-the server with exit code 1 before it prints anything.
+Listens on 127.0.0.1, on the port given or a free one, and prints "PORT <n>"
+once it accepts connections (see loopback.py).
 
 Every POST is appended as one JSON line to DIR/hits.jsonl before it is
 answered:
@@ -21,16 +19,14 @@ number or "stall" (read the request, record it, never answer). Request n
 (from 0) takes the answer of the line that covers it; "*" covers every
 request from there on. Requests beyond the script are answered with 200.
 """
-import argparse
 import http.server
-import json
 import os
 import sys
 import threading
 import time
 import urllib.parse
 
-FIXED_PORT_VARIABLE = "KV_COLLECTOR_FIXED_PORT"
+import loopback
 
 
 def scripted_answer(script_text, index):
@@ -49,15 +45,19 @@ def scripted_answer(script_text, index):
     return "200"
 
 
-class Collector(http.server.ThreadingHTTPServer):
-    daemon_threads = True
+class Collector(loopback.RecordingServer):
+    log_name = "hits.jsonl"
+    ascii_log = False
 
-    def __init__(self, address, folder):
-        super().__init__(address, Handler)
-        self.folder = folder
-        self.lock = threading.Lock()
+    def __init__(self, folder, port):
         self.requests = 0
         self.stopping = threading.Event()
+        super().__init__(folder, port, Handler)
+
+    def server_close(self):
+        # Lets stalled answers end.
+        self.stopping.set()
+        super().server_close()
 
     def next_answer(self):
         path = os.path.join(self.folder, "responses")
@@ -69,13 +69,6 @@ class Collector(http.server.ThreadingHTTPServer):
                 return scripted_answer(script.read(), index)
         except FileNotFoundError:
             return "200"
-
-    def record(self, entry):
-        with self.lock:
-            with open(os.path.join(self.folder, "hits.jsonl"), "a", encoding="utf-8") as log:
-                log.write(json.dumps(entry, ensure_ascii=False) + "\n")
-                log.flush()
-                os.fsync(log.fileno())
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -109,27 +102,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(payload)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--dir", required=True)
-    parser.add_argument("--port", type=int, default=None)
-    options = parser.parse_args()
-    port = options.port
-    if port is None and os.environ.get(FIXED_PORT_VARIABLE):
-        port = int(os.environ[FIXED_PORT_VARIABLE])
-    os.makedirs(options.dir, exist_ok=True)
-    try:
-        server = Collector(("127.0.0.1", port or 0), options.dir)
-    except OSError as error:
-        sys.stderr.write("collector: cannot listen on 127.0.0.1:%s: %s\n" % (port, error))
-        return 1
-    print("PORT %d" % server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    finally:
-        server.stopping.set()
-    return 0
+def main(argv):
+    return loopback.run("collector", Collector, argv)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))

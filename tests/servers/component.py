@@ -3,10 +3,8 @@
 
     component.py --dir DIR [--port N]
 
-Listens on 127.0.0.1 only (HTTP/1.1, keep-alive) and prints "PORT <n>" once it
-accepts connections. The port is free-chosen unless --port or the environment
-variable KV_COMPONENT_FIXED_PORT names one; a fixed port that is already in use
-ends the server with exit code 1 before it prints anything. It takes "POST /component" with the header
+Listens on 127.0.0.1 only (HTTP/1.1, keep-alive), on the port given or a free
+one, and prints "PORT <n>" once it accepts connections (see loopback.py). It takes "POST /component" with the header
 "Content-Type: application/json; charset=utf-8" and a UTF-8 JSON body of the
 component request:
     {"protocolVersion": 1, "application": {"code": "...", ...}, "os": {...},
@@ -28,15 +26,14 @@ DIR/requests.jsonl:
 "body" is the body decoded as UTF-8 (undecodable bytes replaced), "body_hex"
 the exact bytes.
 """
-import argparse
 import http.server
 import json
 import os
 import sys
-import threading
+
+import loopback
 
 CONTENT_TYPE = "application/json; charset=utf-8"
-FIXED_PORT_VARIABLE = "KV_COMPONENT_FIXED_PORT"
 
 
 def is_text(value):
@@ -66,18 +63,10 @@ def valid_request(body):
     return True
 
 
-class ComponentServer(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-
+class ComponentServer(loopback.RecordingServer):
     def __init__(self, folder, port):
-        self.folder = folder
-        self.lock = threading.Lock()
         self.accepted = 0
-        super().__init__(("127.0.0.1", port), Handler)
-
-    def handle_error(self, request, client_address):
-        if not isinstance(sys.exc_info()[1], ConnectionError):
-            super().handle_error(request, client_address)
+        super().__init__(folder, port, Handler)
 
     def script(self):
         """The status and body of the next accepted request."""
@@ -98,10 +87,6 @@ class ComponentServer(http.server.ThreadingHTTPServer):
                 break
         return status, body
 
-    def record(self, entry):
-        with self.lock:
-            with open(os.path.join(self.folder, "requests.jsonl"), "a", encoding="utf-8") as log:
-                log.write(json.dumps(entry) + "\n")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -147,25 +132,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--dir", required=True)
-    parser.add_argument("--port", type=int, default=None)
-    args = parser.parse_args(argv)
-    port = args.port
-    if port is None and os.environ.get(FIXED_PORT_VARIABLE):
-        port = int(os.environ[FIXED_PORT_VARIABLE])
-    os.makedirs(args.dir, exist_ok=True)
-    try:
-        server = ComponentServer(args.dir, port or 0)
-    except OSError as error:
-        sys.stderr.write("component: cannot listen on 127.0.0.1:%s: %s\n" % (port, error))
-        return 1
-    print("PORT %d" % server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-    return 0
+    return loopback.run("component", ComponentServer, argv)
 
 
 if __name__ == "__main__":

@@ -21,27 +21,22 @@ Every request is appended, before it is answered, as one JSON line to
 DIR/requests.jsonl: {"method": ..., "path": ..., "query": ..., "range": ...}
 ("range" is the Range header or null).
 """
-import argparse
 import http.server
-import json
 import os
 import sys
-import threading
 import time
 import urllib.parse
+
+import loopback
 
 BLOCK = 1 << 20
 INVERTED = bytes(255 - i for i in range(256))
 
 
-class FileServer(http.server.ThreadingHTTPServer):
-    daemon_threads = True
-
-    def __init__(self, folder):
-        self.folder = os.path.realpath(folder)
-        self.lock = threading.Lock()
+class FileServer(loopback.RecordingServer):
+    def __init__(self, folder, port):
         self.dropped = set()
-        super().__init__(("127.0.0.1", 0), Handler)
+        super().__init__(os.path.realpath(folder), port, Handler)
 
     def first_drop(self, target):
         """True for the first request of a target that asks for a drop."""
@@ -50,15 +45,6 @@ class FileServer(http.server.ThreadingHTTPServer):
             self.dropped.add(target)
             return first
 
-    def handle_error(self, request, client_address):
-        # A client that hangs up mid-body (a cancelled download) is no error here.
-        if not isinstance(sys.exc_info()[1], ConnectionError):
-            super().handle_error(request, client_address)
-
-    def record(self, entry):
-        with self.lock:
-            with open(os.path.join(self.folder, "requests.jsonl"), "a", encoding="utf-8") as log:
-                log.write(json.dumps(entry) + "\n")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -151,16 +137,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--dir", required=True)
-    args = parser.parse_args(argv)
-    server = FileServer(args.dir)
-    print("PORT %d" % server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-    return 0
+    return loopback.run("files", FileServer, argv)
 
 
 if __name__ == "__main__":
