@@ -34,6 +34,14 @@ bool PrepareTargetFolder(const std::wstring& path)
     return ::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
+CTransferOptions WithInterruptiblePause(CTransferOptions options)
+{
+    if (!options.sleeper) {
+        options.sleeper = [](std::chrono::milliseconds pause) { return Core::Utils::InterruptibleSleep(pause); };
+    }
+    return options;
+}
+
 } // namespace
 
 CDownloader::CDownloader(std::wstring url, std::wstring expectedMd5)
@@ -89,7 +97,9 @@ bool CDownloader::StartWorker(std::function<void(const CTransferOptions&)> opera
     worker.Wait(-1);
     keepGoing = true;
     *busy = true;
-    const bool started = worker.Start([busy = busy, operation = std::move(operation), options = transferOptions] {
+    // The default pause before a re-send ends early on Cancel.
+    const CTransferOptions options = WithInterruptiblePause(transferOptions);
+    const bool started = worker.Start([busy = busy, operation = std::move(operation), options] {
         // Idle again once the download has reported, or failed to.
         struct CBusyReset {
             std::atomic<bool>& busy;
@@ -213,19 +223,7 @@ void CDownloader::EndDownload(EDownloadStatus status)
     }
 }
 
-namespace {
-
-CTransferOptions WithInterruptiblePause(CTransferOptions options)
-{
-    if (!options.sleeper) {
-        options.sleeper = [](std::chrono::milliseconds pause) { return Core::Utils::InterruptibleSleep(pause); };
-    }
-    return options;
-}
-
-} // namespace
-
-void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& givenOptions)
+void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& options)
 {
     if (path.empty()) {
         return;
@@ -235,7 +233,6 @@ void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& g
     if (!BeginDownload(requestUrl, port)) {
         return;
     }
-    const CTransferOptions options = WithInterruptiblePause(givenOptions);
     const std::wstring temporary = TemporaryPath(path);
     EDownloadStatus status = RunAttempts(
         [&] {
@@ -259,7 +256,7 @@ void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& g
     EndDownload(status);
 }
 
-void CDownloader::StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& givenOptions)
+void CDownloader::StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& options)
 {
     if (!stream || stream->fail()) {
         return;
@@ -269,7 +266,6 @@ void CDownloader::StreamWorker(const std::shared_ptr<std::ostream>& stream, cons
     if (!BeginDownload(requestUrl, port)) {
         return;
     }
-    const CTransferOptions options = WithInterruptiblePause(givenOptions);
     std::stringstream buffer;
     EDownloadStatus status = RunAttempts(
         [&] {

@@ -64,18 +64,15 @@ protected:
         m_fileUrl = Cxx::Core::Utils::WideToUtf8String(Loopback::Url("files", "/setup.exe"));
     }
 
-    // Answers the n-th query (from 0) with the body and status.
-    static void ScriptQuery(int n, const std::string& body, int status = 200)
+    // Answers the queries the script file names: "answer" for all, "answer-<n>" for the n-th (from 0).
+    static void Script(const std::wstring& name, const std::string& body, int status = 200)
     {
-        const std::wstring base = Loopback::Folder("component") + L"\\answer-" + std::to_wstring(n);
+        const std::wstring base = Loopback::Folder("component") + L"\\" + name;
         Loopback::WriteBytes(base + L".body", body);
         Loopback::WriteBytes(base + L".status", std::to_string(status));
     }
-    static void ScriptAllQueries(const std::string& body, int status = 200)
-    {
-        Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.body", body);
-        Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.status", std::to_string(status));
-    }
+    static void ScriptQuery(int n, const std::string& body) { Script(L"answer-" + std::to_wstring(n), body); }
+    static void ScriptAllQueries(const std::string& body, int status = 200) { Script(L"answer", body, status); }
     // The recorded query bodies, parsed.
     static std::vector<boost::json::object> Queries()
     {
