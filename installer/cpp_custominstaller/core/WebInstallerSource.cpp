@@ -89,16 +89,16 @@ bool CWebInstallerSource::Join()
 
 void CWebInstallerSource::Run()
 {
-    bool interrupted = false;
+    // A stop asked for by Start or the destructor passes through as
+    // CThreadInterrupted, unreported: the owner no longer waits for an outcome.
     bool started = false;
     try {
-        started = DownloadInstaller(interrupted);
+        started = DownloadInstaller();
     } catch (const std::exception&) {
         // Reported below like any run that produced no installer.
         started = false;
     }
-    // Asked to stop by Start or the destructor: the owner no longer waits for an outcome.
-    if (started || interrupted) {
+    if (started) {
         return;
     }
     std::shared_ptr<IInstallerSourceCallback> manager;
@@ -111,10 +111,10 @@ void CWebInstallerSource::Run()
     }
 }
 
-bool CWebInstallerSource::DownloadInstaller(bool& interrupted)
+bool CWebInstallerSource::DownloadInstaller()
 {
     ComponentGet::ComponentInfo component;
-    const bool found = QueryComponent(component, interrupted);
+    const bool found = QueryComponent(component);
     m_downloader = found ? ComponentGet::CreateVerifyingDownloader(component) : nullptr;
     if (!m_downloader) {
         return false;
@@ -136,7 +136,7 @@ bool CWebInstallerSource::DownloadInstaller(bool& interrupted)
     return true;
 }
 
-bool CWebInstallerSource::QueryComponent(ComponentGet::ComponentInfo& component, bool& interrupted)
+bool CWebInstallerSource::QueryComponent(ComponentGet::ComponentInfo& component)
 {
     const auto transport = std::make_shared<Cxx::Network::RequestResponse::CHttpRequestResponse>(m_serviceUrl, false);
     const auto storage = ComponentGet::CreateComponentsStorage(
@@ -163,8 +163,7 @@ bool CWebInstallerSource::QueryComponent(ComponentGet::ComponentInfo& component,
             break;
         }
         if (!m_pause(PauseAfterFailedQuery)) {
-            interrupted = true;
-            return false;
+            throw Cxx::Core::Utils::CThreadInterrupted();
         }
     }
 

@@ -56,9 +56,10 @@ private:
     using TObserver = Cxx::Core::Event::IProgressObserver<Cxx::Network::Downloader::EDownloadStatus>;
 
     void Run();
-    // False when no download could be started; interrupted is set when the run was asked to stop.
-    bool DownloadInstaller(bool& interrupted);
-    bool QueryComponent(ComponentGet::ComponentInfo& component, bool& interrupted);
+    // False when no download could be started. Both throw CThreadInterrupted
+    // when the run is asked to stop during a pause.
+    bool DownloadInstaller();
+    bool QueryComponent(ComponentGet::ComponentInfo& component);
     void ShowProgress(float value);
     void SendException(const char* id, int code, int kind);
 
