@@ -200,9 +200,13 @@ void CGoogleAnalyticsMetrics::OnHitSent(const CHitParameters& sent)
 {
     m_budget.Stamp();
     // Whatever ended the session (an explicit end, a crash report or the
-    // session's last hit) opens a fresh budget for the next one.
+    // session's last hit) opens a fresh budget for the next one; a start
+    // begins a session whose budget it opens. A session's last hit that is an
+    // explicit start would otherwise leave the budget spent for good.
     if (sent.SessionControl() == "end") {
         m_budget.Reset();
+    } else if (sent.SessionControl() == "start") {
+        m_budget.ResetAfterStart();
     }
 }
 

@@ -19,6 +19,12 @@ void CHitBudget::Reset()
     m_lastTickMs.reset();
 }
 
+void CHitBudget::ResetAfterStart()
+{
+    std::lock_guard lock(m_mutex);
+    m_hitsLeft = m_limits.hitsPerSession - 1;
+}
+
 bool CHitBudget::IsFirstHit() const
 {
     std::lock_guard lock(m_mutex);

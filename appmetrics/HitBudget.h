@@ -33,6 +33,8 @@ public:
     CHitBudget(CHitBudgetLimits limits, IClock& clock, ISleeper& sleeper);
 
     void Reset();
+    // A session start that was sent opens a fresh budget in which it is the first hit.
+    void ResetAfterStart();
     bool IsFirstHit() const;
     bool IsLastHit() const;
     // Records a send at the current time.

@@ -37,7 +37,9 @@ bool ReadEncryptedListFile(const std::wstring& path, const std::string& key, std
     }
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
-    if (size <= 0) {
+    // A list names a handful of products; anything far larger is not one, and
+    // above 4 GiB its size would not even fit this program's buffers.
+    if (size <= 0 || size > MaxListFileSize) {
         return false;
     }
     file.seekg(0, std::ios::beg);

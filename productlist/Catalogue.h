@@ -18,8 +18,11 @@ const std::map<std::string, std::string>& BuiltInCatalogue();
 // The built-in texts are wrapped in parentheses; these (and only these) go.
 std::string StripCatalogueParentheses(const std::string& text);
 
+// Larger list files are refused unread.
+inline constexpr long long MaxListFileSize = 4ll * 1024 * 1024;
+
 // Reads and decrypts a list file. False (and text empty) when the file does not
-// open, is empty or does not decrypt.
+// open, is empty, is larger than MaxListFileSize or does not decrypt.
 bool ReadEncryptedListFile(const std::wstring& path, const std::string& key, std::string& text);
 
 // The list document, from the first source that gives one: the list file,

@@ -185,6 +185,17 @@ TEST_F(Metrics, BudgetResetsAfterTheSessionEndThatSpendsIt)
     const auto hits = Drain(*metrics);
     ASSERT_EQ(hits.size(), 7u);
     EXPECT_EQ(SessionParameters(hits), (std::vector<std::string>{"start", "", "end", "start", "", "end", "start"}));
+
+    // An explicit start as a session's last hit opens the next session instead of ending the budget.
+    ASSERT_TRUE(metrics->SendEvent(CEventData("7", "c", "", -1)));
+    ASSERT_TRUE(metrics->StartSession());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(metrics->SendEvent(CEventData(std::to_string(8 + i), "c", "", -1)));
+    }
+    const auto later = Drain(*metrics);
+    ASSERT_EQ(later.size(), 12u);
+    EXPECT_EQ(SessionParameters({later.begin() + 7, later.end()}),
+              (std::vector<std::string>{"", "start", "", "end", "start"}));
 }
 
 TEST_F(Metrics, ServerErrorsAreRetriedWithGrowingPauses)

@@ -1,6 +1,7 @@
 #include "productlist/Catalogue.h"
 #include "productlist/tests/TestSupport.h"
 
+#include "cxx/core/Handle.h"
 #include "cxx/core/SystemUtils.h"
 #include "cxx/core/TextUtils.h"
 #include "cxx/security/crypt/tests/TestCipher.h"
@@ -158,6 +159,35 @@ TEST(ListFile, ReadsExactlyThePlainTextAndEmptiesItOnFailure)
     EXPECT_TRUE(plain.empty());
     plain = "stale";
     EXPECT_FALSE(ReadEncryptedListFile(L"", catalogueKey, plain));
+    EXPECT_TRUE(plain.empty());
+}
+
+TEST(ListFile, FilesAboveTheBoundAreRefusedUnread)
+{
+    CTempFolder folder;
+    // Valid lists padded to just under and just over the bound (the cipher adds one block).
+    const std::string head = "{\"Applications\":[]}";
+    for (const auto& [padding, readable] : {std::pair{MaxListFileSize - 64, true}, std::pair{MaxListFileSize, false}}) {
+        const std::string text = head + std::string(static_cast<size_t>(padding) - head.size(), ' ');
+        WriteEncryptedText(folder / L"padded.dat", text);
+        std::string plain;
+        EXPECT_EQ(ReadEncryptedListFile(folder / L"padded.dat", catalogueKey, plain), readable) << padding;
+        EXPECT_EQ(plain.size(), readable ? text.size() : 0u);
+    }
+
+    // Over 4 GiB, whose size a 32-bit buffer would truncate (sparse: no disk is used).
+    const std::wstring huge = folder / L"huge.dat";
+    {
+        const Cxx::Core::CFileHandle file(
+            ::CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file.IsValid());
+        LARGE_INTEGER size;
+        size.QuadPart = (4ll << 30) + 16;
+        ASSERT_TRUE(::SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(file.Get()));
+    }
+    std::string plain = "stale";
+    EXPECT_FALSE(ReadEncryptedListFile(huge, catalogueKey, plain));
     EXPECT_TRUE(plain.empty());
 }
 

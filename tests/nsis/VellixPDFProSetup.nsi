@@ -2,7 +2,9 @@
 ; program under test downloads, checks and runs.
 ;   makensis -DEXIT_CODE=<n> -DOUTFILE=<path> -DPRODUCT_EXE=<path> VellixPDFProSetup.nsi
 ; It writes its own command line (UTF-16LE with BOM) to the file named by
-; KV_NSIS_COMMAND_LINE_FILE, else to "<its own path>.cmdline.txt". It holds the
+; KV_NSIS_COMMAND_LINE_FILE, else to "<its own path>.cmdline.txt", and beside it,
+; in "<that file>.parsed", whether NSIS made it silent and its install folder
+; ("silent=0|1", "instdir=...", one per line). It holds the
 ; running-setup mutex while it runs; while the file named by KV_NSIS_HOLD_FILE
 ; exists (at most 60 s) it waits, so a test can watch it running. With exit code
 ; 0 it installs the product and its uninstall key; with any other code it
@@ -54,6 +56,13 @@ Function .onInit
   ${EndIf}
   FileOpen $2 $1 w
   FileWriteUTF16LE /BOM $2 $CMDLINE
+  FileClose $2
+  ; What NSIS itself made of the command line, before this script reads it.
+  StrCpy $7 0
+  IfSilent 0 +2
+    StrCpy $7 1
+  FileOpen $2 "$1.parsed" w
+  FileWriteUTF16LE /BOM $2 "silent=$7$\r$\ninstdir=$INSTDIR"
   FileClose $2
 
   ${GetParameters} $3

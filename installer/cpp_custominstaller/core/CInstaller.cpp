@@ -105,7 +105,9 @@ bool CInstallerFile::Exists() const
 
 bool CInstallerFile::Write()
 {
-    if (!m_buffer || m_buffer->view().empty() || m_path.empty()) {
+    // An empty download is written as an empty file: it is simply not a
+    // signed installer, and the signer check says so.
+    if (!m_buffer || m_path.empty()) {
         return false;
     }
     Unlock();

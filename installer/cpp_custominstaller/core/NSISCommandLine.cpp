@@ -17,6 +17,11 @@ std::wstring CNSISCommandLineBase::BuildQuotedOption(const std::wstring& name, c
 {
     std::wstring unquoted = value;
     unquoted.erase(std::remove(unquoted.begin(), unquoted.end(), L'"'), unquoted.end());
+    // NSIS groups quotes only at the start of a token, so inside name="..." a
+    // blank followed by "/" starts a switch of its own ("/S", "/D=...").
+    if (unquoted.find(L" /") != std::wstring::npos) {
+        return std::wstring();
+    }
     return L" " + name + L"=\"" + unquoted + L"\"";
 }
 
@@ -34,7 +39,10 @@ std::wstring CNSISCommandLineBase::GetCommandLine() const
 {
     std::wstring text;
     if (!m_options.IsNoGaUid() || (m_isSessionStarted && m_isSessionStarted())) {
-        text = BuildQuotedOption(OptionNames::GaTrackingUid, m_options.GetTrackingUid()).substr(1);
+        text = BuildQuotedOption(OptionNames::GaTrackingUid, m_options.GetTrackingUid());
+        if (!text.empty()) {
+            text.erase(0, 1);
+        }
     }
     const std::pair<const wchar_t*, const std::wstring*> texts[] = {
         {OptionNames::Tracking, &m_details.tracking},

@@ -33,7 +33,9 @@ public:
 
 protected:
     // " name=\"value\"", with any double quote of the value left out so that
-    // the value cannot end its quotes early.
+    // the value cannot end its quotes early; empty (the option is left out)
+    // when the value holds a blank followed by "/", which NSIS would read as
+    // a switch of its own.
     static std::wstring BuildQuotedOption(const std::wstring& name, const std::wstring& value);
     // " name=number"
     static std::wstring BuildNumberOption(const std::wstring& name, int number);

@@ -27,6 +27,12 @@ bool CBrowserEmulationValue::Enable()
         return false;
     }
     m_written = true;
+    // A value equal to ours was left by a run that could not clean up (a
+    // crash, or a copy that skipped the instance check): it is ours to delete,
+    // not an earlier setting to restore.
+    if (previous == DocumentMode) {
+        previous.reset();
+    }
     m_previous = previous;
     return true;
 }

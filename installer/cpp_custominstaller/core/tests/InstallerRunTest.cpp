@@ -92,6 +92,27 @@ TEST_F(InstallerRunTest, SignedInstallerRunsSilentlyWithTheBuiltCommandLineAndIn
     }
 }
 
+TEST_F(InstallerRunTest, OptionValuesCannotGiveTheInstallerSwitches)
+{
+    const CInstallationDetails details =
+        CSetupCommandLine(L"/TRACKING=\"x /S y\" /LANG=\"en /D=C:\\elsewhere\" /OSOURCE=\"start page\"")
+            .GetInstallationDetails();
+    const std::wstring arguments =
+        CNSISOriginalCommandLine(details, CInstallerOptions(details), 0, [] { return false; }).GetCommandLine();
+    // exit1 stops in its initialisation, before any page shows.
+    const auto installer = Download(L"exit1");
+    const auto process = Start(*installer, arguments);
+    ASSERT_TRUE(process.IsValid());
+    ASSERT_EQ(WaitForExit(process), 1);
+
+    std::wstring received;
+    ASSERT_TRUE(m_scope.ReadReceivedCommandLine(received));
+    EXPECT_EQ(received, L"\"" + installer->GetPath() + L"\"  /BUILD_ID=\"0\" /OSOURCE=\"start page\" /DELAY=0");
+    std::wstring parsed;
+    ASSERT_TRUE(KvTest::ReadUtf16File(m_scope.CommandLineFile() + L".parsed", parsed));
+    EXPECT_EQ(parsed, L"silent=0\r\ninstdir=C:\\Program Files (x86)\\Vellix\\Vellix PDF Pro");
+}
+
 TEST_F(InstallerRunTest, FailingVariantsExitWithTheirCodeAndInstallNothing)
 {
     for (const auto& [variant, code] : {std::pair{L"exit1", 1}, std::pair{L"exit5", 5}, std::pair{L"exit2", 2}}) {

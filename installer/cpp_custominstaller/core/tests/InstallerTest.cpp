@@ -114,9 +114,11 @@ TEST_F(InstallerTest, MissingFileIsWrittenThenCheckedOnTheNextCall)
     EXPECT_EQ(installer->Prepare(), PR_Written);
     EXPECT_EQ(installer->Prepare(), PR_Ready);
 
+    // An empty download is an unsigned file, not a failed write.
     CInstaller empty(m_path + L".empty", std::make_shared<std::stringstream>(), TestSignerCheck());
-    EXPECT_FALSE(empty.Write());
-    EXPECT_EQ(empty.Prepare(), PR_WriteFailed);
+    EXPECT_TRUE(empty.Write());
+    EXPECT_EQ(empty.Prepare(), PR_Rewritten);
+    EXPECT_EQ(empty.Prepare(), PR_Rewritten);
     CInstaller nowhere((m_folder / "missing" / "setup.exe").wstring(), Download(L"exit0"), TestSignerCheck());
     EXPECT_EQ(nowhere.Prepare(), PR_WriteFailed);
 }

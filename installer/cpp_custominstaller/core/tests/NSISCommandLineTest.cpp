@@ -63,20 +63,36 @@ TEST_F(NSISCommandLineTest, WindowlessAndFallbackRoadsEndWithDelayAndSilence)
     EXPECT_EQ(Original(L"/DELAY=2 /LANG=de", 1), head);
 }
 
-TEST_F(NSISCommandLineTest, ValueCannotLeaveItsQuotes)
+TEST_F(NSISCommandLineTest, ValueCannotLeaveItsQuotesNorStartASwitch)
 {
-    CInstallationDetails details = CSetupCommandLine(L"/LANG=de").GetInstallationDetails();
-    details.tracking = L"a\" /S /D=C:\\elsewhere \"b";
-    details.gaTrackingUid = L"\"uid\"";
-    const std::wstring text =
-        CNSISCommandLine(details, CInstallerOptions(details), [] { return false; }).GetCommandLine();
-    EXPECT_EQ(text, L"/GA_TRACKING_UID=\"uid\" /TRACKING=\"a /S /D=C:\\elsewhere b\" /BUILD_ID=\"0\" /LANG=\"de\" /NO_UI");
+    // Quotes are dropped; a blank followed by "/" would be a switch to NSIS: the option is left out.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"a\" /S /D=C:\\elsewhere \"b", nullptr},
+        {L"x /S y", nullptr},
+        {L"x  /S", nullptr},
+        {L"x\" \"/S", nullptr},
+        {L"start page", L" /TRACKING=\"start page\""},
+        {L"a/b /c", nullptr},
+        {L"a/b/c", L" /TRACKING=\"a/b/c\""},
+        {L"/S", L" /TRACKING=\"/S\""},
+        {L"\"quoted\"", L" /TRACKING=\"quoted\""},
+    };
+    for (const auto& [value, expected] : cases) {
+        CInstallationDetails details = CSetupCommandLine(L"/LANG=de").GetInstallationDetails();
+        details.tracking = value;
+        details.gaTrackingUid = L"\"uid\"";
+        const std::wstring text =
+            CNSISCommandLine(details, CInstallerOptions(details), [] { return false; }).GetCommandLine();
+        EXPECT_EQ(text, L"/GA_TRACKING_UID=\"uid\"" + std::wstring(expected ? expected : L"") +
+                            L" /BUILD_ID=\"0\" /LANG=\"de\" /NO_UI")
+            << value;
+        EXPECT_FALSE(COptionMap(text).Find(L"/S")) << value;
+    }
 
-    const COptionMap options(text);
-    std::wstring tracking;
-    ASSERT_TRUE(options.GetValue(L"/TRACKING", tracking));
-    EXPECT_EQ(tracking, L"a /S /D=C:\\elsewhere b");
-    EXPECT_FALSE(options.Find(L"/S"));
+    CInstallationDetails details = CSetupCommandLine(L"/LANG=\"en /D=C:\\elsewhere\"").GetInstallationDetails();
+    details.gaTrackingUid = L"u /S";
+    EXPECT_EQ(CNSISCommandLine(details, CInstallerOptions(details), [] { return false; }).GetCommandLine(),
+              L" /BUILD_ID=\"0\" /NO_UI");
 }
 
 } // namespace

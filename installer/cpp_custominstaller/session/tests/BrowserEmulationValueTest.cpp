@@ -57,14 +57,18 @@ TEST_F(BrowserEmulationValueTest, AValueTheRunCreatedIsDeletedAgain)
     EXPECT_FALSE(value.Disable());
 }
 
-TEST_F(BrowserEmulationValueTest, AValueThatStoodBeforeIsRestored)
+TEST_F(BrowserEmulationValueTest, AValueThatStoodBeforeIsRestoredUnlessItWasOurOwn)
 {
-    WriteValue(m_name, 7000);
-    CBrowserEmulationValue value(m_name);
-    ASSERT_TRUE(value.Enable());
-    EXPECT_EQ(ReadValue(m_name), std::optional<DWORD>(11000));
-    EXPECT_TRUE(value.Disable());
-    EXPECT_EQ(ReadValue(m_name), std::optional<DWORD>(7000));
+    // 11000 is what a crashed run leaves behind: deleted, not restored for ever.
+    for (const auto& [before, after] : {std::pair{DWORD{7000}, std::optional<DWORD>(7000)},
+                                        std::pair{DWORD{11000}, std::optional<DWORD>()}}) {
+        WriteValue(m_name, before);
+        CBrowserEmulationValue value(m_name);
+        ASSERT_TRUE(value.Enable());
+        EXPECT_EQ(ReadValue(m_name), std::optional<DWORD>(11000));
+        EXPECT_TRUE(value.Disable());
+        EXPECT_EQ(ReadValue(m_name), after) << before;
+    }
 }
 
 TEST_F(BrowserEmulationValueTest, NothingIsTouchedWhenTheRunWroteNothing)
