@@ -4,6 +4,7 @@
 #include "appmetrics/GoogleAnalyticsTiming.h"
 #include "cxx/core/Handle.h"
 #include "cxx/core/TextUtils.h"
+#include "cxx/network/TlsValidator.h"
 
 #include <windows.h>
 
@@ -161,6 +162,9 @@ void CGoogleAnalyticsMetrics::SendHitTask(const TRecord& record, int retries, st
     std::chrono::milliseconds pause = FirstRetryPause;
     for (;;) {
         const EPostOutcome outcome = m_sender->Post(request, stop, limit);
+        if (outcome == EPostOutcome::Abandoned) {
+            m_abandonedPost = true;
+        }
         if (outcome != EPostOutcome::Failed || retries == 0) {
             break;
         }
@@ -188,6 +192,11 @@ CGoogleAnalyticsMetrics::~CGoogleAnalyticsMetrics()
     }
     m_proxy->Detach();
     m_pool.Shutdown();
+    // The process may end under a request given up on, before it could put
+    // the user's TLS setting back: that happens here, once.
+    if (m_abandonedPost) {
+        Cxx::Network::CTlsValidator::RestoreHeldSettings();
+    }
 }
 
 bool CGoogleAnalyticsMetrics::ShouldSendSessionControl(ESessionControl control) const

@@ -76,6 +76,8 @@ private:
     CGoogleAnalyticsSettings m_settings;
     std::atomic<int> m_enabled{0};
     std::atomic<int> m_automaticSessions{1};
+    // A request was given up while still running; it may hold the TLS setting.
+    std::atomic<bool> m_abandonedPost{false};
     std::stop_source m_shutdown;
     const std::shared_ptr<IClock> m_clock;
     const std::shared_ptr<ISleeper> m_sleeper;

@@ -16,25 +16,29 @@ constexpr wchar_t ValueName[] = L"SecureProtocols";
 constexpr REGSAM AccessMask = KEY_READ | KEY_WRITE;
 
 // What the user had before the first holder of a key came, and whether a
-// holder has written since.
+// holder has written since. A new hold period gets a new generation, so a
+// holder whose period was ended for it changes nothing when it goes.
 struct CSharedSetting {
     int holders = 0;
     bool existed = false;
     DWORD original = 0;
     bool written = false;
+    std::uint64_t generation = 0;
 };
 
-std::mutex& SettingsMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
+struct CSharedState {
+    std::mutex mutex;
+    // Keyed by the lower-case key path: registry paths ignore case.
+    std::map<std::wstring, CSharedSetting> settings;
+    std::uint64_t nextGeneration = 1;
+};
 
-// Keyed by the lower-case key path: registry paths ignore case.
-std::map<std::wstring, CSharedSetting>& SharedSettings()
+// Never destroyed: holders end during static destruction (the analytics
+// client's last hits) and on request threads that outlive their owner.
+CSharedState& Shared()
 {
-    static std::map<std::wstring, CSharedSetting> settings;
-    return settings;
+    static CSharedState* const state = new CSharedState;
+    return *state;
 }
 
 std::wstring LowerCase(std::wstring text)
@@ -54,6 +58,20 @@ bool WriteValue(HKEY key, DWORD value)
 {
     return ::RegSetValueExW(key, ValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)) ==
            ERROR_SUCCESS;
+}
+
+// Puts back what the user had, when a holder changed it.
+void PutBack(const std::wstring& keyPath, const CSharedSetting& setting)
+{
+    Core::CRegKey key;
+    if (!setting.written || !OpenKey(keyPath, key)) {
+        return;
+    }
+    if (!setting.existed) {
+        ::RegDeleteValueW(key.Get(), ValueName);
+    } else {
+        WriteValue(key.Get(), setting.original);
+    }
 }
 
 // False when the value exists but cannot be read as a number.
@@ -110,7 +128,8 @@ bool CTlsValidator::SystemVersion(std::uint32_t& major, std::uint32_t& minor)
 
 bool CTlsValidator::EnsureSecureProtocols()
 {
-    std::lock_guard lock(SettingsMutex());
+    CSharedState& state = Shared();
+    std::lock_guard lock(state.mutex);
     Core::CRegKey key;
     if (!OpenKey(m_keyPath, key)) {
         return false;
@@ -123,14 +142,14 @@ bool CTlsValidator::EnsureSecureProtocols()
     }
     const DWORD required = RequiredBits(major, minor);
 
-    auto& shared = SharedSettings()[m_keyPath];
+    auto& shared = state.settings[m_keyPath];
     const bool first = shared.holders == 0;
     bool written = false;
     if (!exists || (value & required) != required) {
         // One write: an intermediate 0 would switch every protocol off.
         if (!WriteValue(key.Get(), value | required)) {
             if (first) {
-                SharedSettings().erase(m_keyPath);
+                state.settings.erase(m_keyPath);
             }
             return false;
         }
@@ -139,11 +158,13 @@ bool CTlsValidator::EnsureSecureProtocols()
     if (first) {
         shared.existed = exists;
         shared.original = value;
+        shared.generation = state.nextGeneration++;
     }
     shared.written = shared.written || written;
-    if (!m_holding) {
+    if (!m_holding || m_generation != shared.generation) {
         ++shared.holders;
         m_holding = true;
+        m_generation = shared.generation;
     }
     return true;
 }
@@ -153,22 +174,25 @@ CTlsValidator::~CTlsValidator()
     if (!m_holding) {
         return;
     }
-    std::lock_guard lock(SettingsMutex());
-    const auto it = SharedSettings().find(m_keyPath);
-    if (it == SharedSettings().end() || --it->second.holders > 0) {
+    CSharedState& state = Shared();
+    std::lock_guard lock(state.mutex);
+    const auto it = state.settings.find(m_keyPath);
+    if (it == state.settings.end() || it->second.generation != m_generation || --it->second.holders > 0) {
         return;
     }
     const CSharedSetting setting = it->second;
-    SharedSettings().erase(it);
-    Core::CRegKey key;
-    if (!setting.written || !OpenKey(m_keyPath, key)) {
-        return;
+    state.settings.erase(it);
+    PutBack(m_keyPath, setting);
+}
+
+void CTlsValidator::RestoreHeldSettings()
+{
+    CSharedState& state = Shared();
+    std::lock_guard lock(state.mutex);
+    for (const auto& [keyPath, setting] : state.settings) {
+        PutBack(keyPath, setting);
     }
-    if (!setting.existed) {
-        ::RegDeleteValueW(key.Get(), ValueName);
-    } else {
-        WriteValue(key.Get(), setting.original);
-    }
+    state.settings.clear();
 }
 
 } // namespace Cxx::Network

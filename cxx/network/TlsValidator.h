@@ -32,10 +32,16 @@ public:
     // The real version of the running Windows.
     static bool SystemVersion(std::uint32_t& major, std::uint32_t& minor);
 
+    // Puts back every setting still held, for a process that ends while
+    // requests it gave up on may still run (or never end): their holders'
+    // own ends then change nothing.
+    static void RestoreHeldSettings();
+
 private:
     std::wstring m_keyPath;
     VersionProbe m_probe;
     bool m_holding = false;
+    std::uint64_t m_generation = 0;
 };
 
 } // namespace Cxx::Network

@@ -109,6 +109,21 @@ TEST_F(TlsValidator, OverlappingHoldersRestoreTheUsersValueLast)
     EXPECT_EQ(Read(), 0xA0u);
 }
 
+TEST_F(TlsValidator, SettingsPutBackForAnEndingProcessAreNotPutBackAgain)
+{
+    Write(0xA0);
+    auto abandoned = std::make_unique<CTlsValidator>(keyPath, Windows(6, 1));
+    ASSERT_TRUE(abandoned->EnsureSecureProtocols());
+    CTlsValidator::RestoreHeldSettings();
+    EXPECT_EQ(Read(), 0xA0u);
+
+    // A later holder has a hold of its own, which the old one's end leaves alone.
+    CTlsValidator later(keyPath, Windows(6, 1));
+    ASSERT_TRUE(later.EnsureSecureProtocols());
+    abandoned.reset();
+    EXPECT_EQ(Read(), 0xAA0u);
+}
+
 TEST_F(TlsValidator, FailsWhenTheKeyOrVersionCannotBeRead)
 {
     CTlsValidator noKey(keyPath + L"\\Missing", Windows(10, 0));
