@@ -44,7 +44,8 @@ md5=$(md5sum "$installer" | cut -d' ' -f1)
 printf '[{"id":"QX_PDF","version":"7.0.0.1125","url":"http://127.0.0.1:%s/VellixPDFProSetup.exe","md5":"%s"}]' \
   "$files_port" "$md5" > "$work/component/answer.body"
 
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+# A prefix of its own: what the demo installs must not change what the tests see.
+export WINEPREFIX="$build/demo-wineprefix" WINEDEBUG=-all
 "$build/wine-run" "$build/tests/signing/kv_trust_test_ca.exe"
 export KV_NSIS_COMMAND_LINE_FILE='Z:'"${work//\//\\}"'\cmdline.txt'
 

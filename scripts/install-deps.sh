@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Installs what building and testing needs on a Debian machine (run as root).
+# Installs what building and testing needs on a Debian machine (as root, or through sudo).
 set -euo pipefail
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps.sh: run it as root" >&2; exit 1; }
+  exec sudo "$0" "$@"
+fi
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
 apt-get update -q

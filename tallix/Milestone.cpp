@@ -1,7 +1,7 @@
 #include "tallix/Milestone.h"
 
 #include "cxx/core/TextUtils.h"
-#include "installer/cpp_custominstaller/commandline/OptionTokenizer.h"
+#include "cxx/core/OptionTokenizer.h"
 
 #include <map>
 
@@ -45,7 +45,7 @@ std::string Value(const OptionMap& options, const wchar_t* name)
 std::optional<CMilestone> ParseInstallerMilestone(const std::wstring& commandLine)
 {
     OptionMap options;
-    CustomInstaller::Core::CommandLine::TokenizeOptions<wchar_t>(commandLine, options);
+    Cxx::Core::Utils::TokenizeOptions<wchar_t>(commandLine, options);
     const auto has = [&options](const wchar_t* name) { return options.count(name) != 0; };
 
     CMilestone milestone;

@@ -2,6 +2,7 @@
 #include "productlist/tests/TestSupport.h"
 
 #include "cxx/core/SystemUtils.h"
+#include "tests/nsis/TestInstallers.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,13 @@ TEST(FamilyCatalogue, FindsThePdfProductWhereItsInstallerPutsIt)
     CTempFolder folder;
     const std::wstring installDir = folder / L"Vellix PDF Pro";
     const std::wstring exePath = InstallProbe(installDir, L"VellixPDF.exe");
+    // The test installer writes the same key: take turns with its tests, and
+    // start from no product whatever an earlier run left.
+    KvTest::CTestProductLock productLock;
+    ASSERT_TRUE(productLock.IsHeld());
+    ASSERT_TRUE(KvTest::RemoveTestProduct());
     CProductList catalogue(L"", "");
-    ASSERT_FALSE(catalogue.IsProductInstalled("QXPDF")) << "left over from another run";
+    ASSERT_FALSE(catalogue.IsProductInstalled("QXPDF"));
 
     CMachineKey key(uninstallKeyPrefix + L"Vellix PDF Pro", ERegistryView::View32);
     key.SetText(L"DisplayName", L"Vellix PDF Pro");

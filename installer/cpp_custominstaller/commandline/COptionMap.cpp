@@ -1,6 +1,6 @@
 #include "installer/cpp_custominstaller/commandline/COptionMap.h"
 
-#include "installer/cpp_custominstaller/commandline/OptionTokenizer.h"
+#include "cxx/core/OptionTokenizer.h"
 
 namespace CustomInstaller::Core::CommandLine {
 
@@ -12,7 +12,7 @@ COptionMap::COptionMap(const std::wstring& commandLine)
 bool COptionMap::Parse(const std::wstring& text)
 {
     m_options.clear();
-    return TokenizeOptions<wchar_t>(text, m_options);
+    return Cxx::Core::Utils::TokenizeOptions<wchar_t>(text, m_options);
 }
 
 bool COptionMap::Find(const std::wstring& name) const

@@ -2,7 +2,7 @@
 
 #include "cxx/core/Handle.h"
 #include "cxx/security/signer/FileSigner.h"
-#include "installer/cpp_custominstaller/core/IInstaller.h"
+#include "installer/cpp_custominstaller/core/IInstallerFile.h"
 
 #include <windows.h>
 

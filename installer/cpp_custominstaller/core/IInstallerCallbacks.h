@@ -1,6 +1,6 @@
 #pragma once
 
-#include "installer/cpp_custominstaller/core/IInstaller.h"
+#include "installer/cpp_custominstaller/core/IInstallerFile.h"
 #include "installer/cpp_custominstaller/core/IInstallProgressJSCallback.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "installer/cpp_custominstaller/core/IInstallManager.h"
-#include "installer/cpp_custominstaller/startup/IInstaller.h"
+#include "installer/cpp_custominstaller/startup/IInstallerFrontEnd.h"
 
 #include <memory>
 

@@ -1,19 +1,46 @@
 #include "installer/cpp_custominstaller/startup/CStartupServices.h"
 
+#include "appmetrics/AppMetrics.h"
 #include "cxx/core/OneInstance.h"
 #include "cxx/core/SystemUtils.h"
-#include "installer/cpp_custominstaller/startup/EngineCollaborators.h"
+#include "installer/cpp_custominstaller/core/InstallManager.h"
+#include "installer/cpp_custominstaller/core/InstallerLauncher.h"
+#include "installer/cpp_custominstaller/core/NSISCommandLine.h"
+#include "installer/cpp_custominstaller/core/WebInstallerSource.h"
+#include "installer/cpp_custominstaller/session/BrowserEmulationValue.h"
+#include "installer/cpp_custominstaller/session/GASessionHandler.h"
+#include "installer/cpp_custominstaller/session/MetricsInstallAnalytics.h"
+#include "installer/cpp_custominstaller/session/TrackingUid.h"
 #include "installer/cpp_custominstaller/startup/InstanceChecks.h"
+#include "kv_config.h"
 
 #include <thread>
 
 namespace CustomInstaller {
 
-namespace Engine = EngineCollaborators;
+namespace {
+
+using Core::CommandLine::CNSISCommandLine;
+using Core::CommandLine::CNSISOriginalCommandLine;
+
+// The NSIS installer's own interface (or its silence) keeps "/DELAY".
+constexpr int KeepDelay = 0;
+
+IStartupServices::ManagerPtr CreateInstallManager(const IStartupServices::SessionHandlerPtr& sessionHandler,
+                                                  const IStartupServices::CInstallerOptions& options,
+                                                  std::shared_ptr<Core::CommandLine::INSISCommandLine> commandLine)
+{
+    const auto analytics = std::make_shared<CMetricsInstallAnalytics>();
+    return std::make_shared<Core::CInstallManager>(
+        std::make_unique<Core::CWebInstallerSource>(options, KV_COMPONENT_SERVICE_URL, analytics),
+        std::make_unique<Core::CInstallerLauncher>(std::move(commandLine), analytics), sessionHandler, analytics);
+}
+
+} // namespace
 
 bool CStartupServices::ExtractTrackingUid(const std::wstring& fileName)
 {
-    return Engine::ExtractTrackingUid(fileName);
+    return CustomInstaller::ExtractTrackingUid(fileName);
 }
 
 bool CStartupServices::IsFirstInstance()
@@ -38,32 +65,33 @@ void CStartupServices::ReleaseInstance()
 
 IStartupServices::SessionHandlerPtr CStartupServices::CreateSessionHandler(const CInstallationDetails& details)
 {
-    return Engine::CreateSessionHandler(details);
+    return std::make_shared<CGASessionHandler>(details);
 }
 
 void CStartupServices::EnableBrowserEmulation()
 {
-    Engine::EnableBrowserEmulation();
+    CustomInstaller::EnableBrowserEmulation();
 }
 
 void CStartupServices::DisableBrowserEmulation()
 {
-    Engine::DisableBrowserEmulation();
+    CustomInstaller::DisableBrowserEmulation();
 }
 
 void CStartupServices::SendEvent(const CStartupEvent& event)
 {
-    Engine::SendEvent(event);
+    AppMetrics::SendEvent(AppMetrics::CEventData(event.action, event.category, event.screenName, event.value));
 }
 
 void CStartupServices::SendException(const CStartupException& exception)
 {
-    Engine::SendException(exception);
+    AppMetrics::SendException(
+        AppMetrics::CExceptionData(exception.description, exception.errorId, exception.code, exception.kind));
 }
 
 void CStartupServices::SetAutomaticSessionManagement(bool enabled)
 {
-    Engine::SetAutomaticSessionManagement(enabled);
+    AppMetrics::SetAutomaticSessionManagement(enabled);
 }
 
 void CStartupServices::Sleep(std::chrono::seconds duration)
@@ -80,26 +108,29 @@ IStartupServices::ManagerPtr CStartupServices::CreateWebInstallManager(const Ses
                                                                        const CInstallationDetails& details,
                                                                        const CInstallerOptions& options)
 {
-    return Engine::CreateWebInstallManager(sessionHandler, details, options);
+    return CreateInstallManager(sessionHandler, options,
+                                std::make_shared<CNSISCommandLine>(details, options, &AppMetrics::IsSessionStarted));
 }
 
 IStartupServices::ManagerPtr CStartupServices::CreateBasicInstallManager(const SessionHandlerPtr& sessionHandler,
                                                                          const CInstallationDetails& details,
                                                                          const CInstallerOptions& options)
 {
-    return Engine::CreateBasicInstallManager(sessionHandler, details, options);
+    return CreateInstallManager(sessionHandler, options, std::make_shared<CNSISOriginalCommandLine>(
+                                                             details, options, KeepDelay, &AppMetrics::IsSessionStarted));
 }
 
 IStartupServices::ManagerPtr CStartupServices::CreateSilentInstallManager(const SessionHandlerPtr& sessionHandler,
                                                                           const CInstallationDetails& details,
                                                                           const CInstallerOptions& options)
 {
-    return Engine::CreateSilentInstallManager(sessionHandler, details, options);
+    return CreateInstallManager(sessionHandler, options, std::make_shared<CNSISOriginalCommandLine>(
+                                                             details, options, KeepDelay, &AppMetrics::IsSessionStarted));
 }
 
-int CStartupServices::RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options)
+int CStartupServices::RunInstallerWindow(const ManagerPtr&, const CInstallerOptions&)
 {
-    return Engine::RunInstallerWindow(manager, options);
+    return 0;
 }
 
 } // namespace CustomInstaller

@@ -5,7 +5,8 @@
 namespace CustomInstaller {
 
 // The program's own services: the real instance checks, network probe and
-// sleep, and the engine's collaborators.
+// sleep, the client-id job, the analytics session and client, the browser
+// emulation value, the install managers and the installer window.
 class CStartupServices : public IStartupServices {
 public:
     bool ExtractTrackingUid(const std::wstring& fileName) override;

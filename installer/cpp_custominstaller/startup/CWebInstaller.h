@@ -2,7 +2,7 @@
 
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
 #include "installer/cpp_custominstaller/core/IInstallManager.h"
-#include "installer/cpp_custominstaller/startup/IInstaller.h"
+#include "installer/cpp_custominstaller/startup/IInstallerFrontEnd.h"
 #include "installer/cpp_custominstaller/startup/IStartupServices.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 #include "appmetrics/AppMetrics.h"
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
+#include "installer/cpp_custominstaller/session/TrackingUid.h"
 #include "installer/cpp_custominstaller/startup/CStartupServices.h"
-#include "installer/cpp_custominstaller/startup/EngineCollaborators.h"
 #include "installer/cpp_custominstaller/startup/Startup.h"
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
 {
     CustomInstaller::Core::CommandLine::CInstallerOptions::SetTrackingUidResolver(
-        &CustomInstaller::EngineCollaborators::ResolveTrackingUid);
+        &CustomInstaller::ResolveTrackingUid);
     CustomInstaller::CStartupServices services;
     const int code = CustomInstaller::RunSetup(commandLine ? commandLine : L"", services);
     // The exit handlers would block the analytics worker: end it here, after the run drained its queue.

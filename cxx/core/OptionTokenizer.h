@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace CustomInstaller::Core::CommandLine {
+namespace Cxx::Core::Utils {
 
 // Splits a command line into option names and values and adds each pair whose
 // name is not yet a key (the first occurrence wins). True when any option was
@@ -137,4 +137,4 @@ bool TokenizeOptions(std::basic_string_view<CharT> text,
     }
 }
 
-} // namespace CustomInstaller::Core::CommandLine
+} // namespace Cxx::Core::Utils

@@ -1,5 +1,4 @@
-#include "installer/cpp_custominstaller/commandline/COptionMap.h"
-#include "installer/cpp_custominstaller/commandline/OptionTokenizer.h"
+#include "cxx/core/OptionTokenizer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +7,7 @@
 #include <regex>
 #include <string>
 
-using CustomInstaller::Core::CommandLine::COptionMap;
-using CustomInstaller::Core::CommandLine::TokenizeOptions;
+using Cxx::Core::Utils::TokenizeOptions;
 
 namespace {
 
@@ -153,46 +151,17 @@ TEST(OptionTokenizer, LongValuesAndManyOptionsDoNotExhaustTheStack)
         many += L" /O" + std::to_wstring(i) + L"=v" + std::to_wstring(i);
     }
 
-    COptionMap map(L"/LANG=\"" + quoted + L"\" /OSOURCE " + bare + L" /S" + many);
-    std::wstring value;
-    ASSERT_TRUE(map.GetValue(L"/LANG", value));
-    EXPECT_EQ(value, quoted);
-    ASSERT_TRUE(map.GetValue(L"/OSOURCE", value));
-    EXPECT_EQ(value, bare);
-    EXPECT_TRUE(map.Find(L"/S"));
-    ASSERT_TRUE(map.GetValue(L"/O19999", value));
-    EXPECT_EQ(value, L"v19999");
-    EXPECT_EQ(map.Options().size(), 20003u);
+    std::map<std::wstring, std::wstring> options;
+    ASSERT_TRUE(TokenizeOptions<wchar_t>(L"/LANG=\"" + quoted + L"\" /OSOURCE " + bare + L" /S" + many, options));
+    EXPECT_EQ(options[L"/LANG"], quoted);
+    EXPECT_EQ(options[L"/OSOURCE"], bare);
+    EXPECT_EQ(options.count(L"/S"), 1u);
+    EXPECT_EQ(options[L"/O19999"], L"v19999");
+    EXPECT_EQ(options.size(), 20003u);
 
-    COptionMap unclosed(L"/A \"" + quoted);
-    ASSERT_TRUE(unclosed.GetValue(L"/A", value));
-    EXPECT_EQ(value, L"\"" + quoted);
+    std::map<std::wstring, std::wstring> unclosed;
+    ASSERT_TRUE(TokenizeOptions<wchar_t>(L"/A \"" + quoted, unclosed));
+    EXPECT_EQ(unclosed[L"/A"], L"\"" + quoted);
 }
 
-TEST(OptionMap, ParseReplacesTheMapAndTellsWhetherAnyOptionWasFound)
-{
-    COptionMap map(L"/S /LANG=de");
-    EXPECT_TRUE(map.Find(L"/S"));
 
-    EXPECT_FALSE(map.Parse(L"setup.exe plain words"));
-    EXPECT_TRUE(map.Options().empty());
-
-    EXPECT_TRUE(map.Parse(L"/VS"));
-    EXPECT_FALSE(map.Find(L"/S"));
-    EXPECT_TRUE(map.Find(L"/VS"));
-}
-
-TEST(OptionMap, NamesAreCaseSensitiveAndAbsentNamesLeaveTheValueAlone)
-{
-    COptionMap map(L"/s /Lang=fr /LANG=de");
-    EXPECT_FALSE(map.Find(L"/S"));
-    EXPECT_TRUE(map.Find(L"/s"));
-
-    std::wstring value = L"untouched";
-    EXPECT_FALSE(map.GetValue(L"/OSOURCE", value));
-    EXPECT_EQ(value, L"untouched");
-    EXPECT_TRUE(map.GetValue(L"/LANG", value));
-    EXPECT_EQ(value, L"de");
-    EXPECT_TRUE(map.GetValue(L"/Lang", value));
-    EXPECT_EQ(value, L"fr");
-}
