@@ -1,11 +1,17 @@
 #include "productsettings/ProductSettings.h"
 
 #include "productlist/ProductList.h"
+#include "productsettings/HBSettings.h"
+#include "productsettings/KTSettings.h"
+#include "productsettings/MVSettings.h"
+#include "productsettings/SettingsText.h"
+#include "productsettings/ZLMSettings.h"
 
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
 #include <filesystem>
+#include <sstream>
 
 namespace ProductSettings {
 
@@ -15,12 +21,7 @@ const std::wstring commonSettingsRoot = L"boost_serialization.CommonSettings";
 namespace {
 
 // In the order the codes are compared.
-const SettingsProduct siblingProducts[] = {
-    {"NQ", L"KT_CURRENT_USER_SETTINGS", L"AppSettings.xml", L"KT_COMMON_SETTINGS", L"CommonSettings.xml", nullptr},
-    {"QXYB", L"HB_CURRENT_USER_SETTINGS", L"settings.xml", L"HB_COMMON_SETTINGS", L"common_settings.xml", nullptr},
-    {"TRM", L"ZLM_CURRENT_USER_SETTINGS", L"Zelmora.ini", L"ZLM_COMMON_SETTINGS", L"Zelmora.ini", nullptr},
-    {"BL", L"MV_CURRENT_USER_SETTINGS", L"Settings.xml", L"MV_COMMON_SETTINGS", L"CommonSettings.xml", nullptr},
-};
+const SettingsProduct* const siblingProducts[] = {&ktProduct, &hbProduct, &zlmProduct, &mvProduct};
 
 void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstring& folder, const std::wstring& file)
 {
@@ -39,9 +40,9 @@ void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstri
 
 const SettingsProduct* FindSettingsProduct(const std::string& code)
 {
-    for (const auto& product : siblingProducts) {
-        if (boost::algorithm::iequals(code, product.code)) {
-            return &product;
+    for (const SettingsProduct* product : siblingProducts) {
+        if (boost::algorithm::iequals(code, product->code)) {
+            return product;
         }
     }
     return nullptr;
@@ -50,10 +51,7 @@ const SettingsProduct* FindSettingsProduct(const std::string& code)
 std::unique_ptr<IProductSettings> CreateProductSettings(const std::string& code)
 {
     const SettingsProduct* product = FindSettingsProduct(code);
-    if (product == nullptr || product->create == nullptr) {
-        return nullptr;
-    }
-    return product->create(code);
+    return product == nullptr ? nullptr : product->create(code);
 }
 
 CSettingsFactory::CSettingsFactory(const SettingsProduct& product, std::string productCode, std::wstring listFile)
@@ -79,8 +77,8 @@ SettingsFiles CSettingsFactory::GetSettingsFiles()
     return files;
 }
 
-int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, const std::wstring& rootPath,
-                       CMappedParametersSet& fresh, Parameters& target)
+int LoadSettingsSet(ISettingsFactory* factory, const std::wstring& setName,
+                    const std::function<bool(std::wfstream&)>& read, const Parameters& fresh, Parameters& target)
 {
     if (factory == nullptr) {
         return LR_NoFactory;
@@ -90,17 +88,34 @@ int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, c
     if (file == files.end()) {
         return LR_NoSuchSet;
     }
-    try {
-        boost::property_tree::wptree tree;
-        boost::property_tree::read_xml(*file->second, tree);
-        fresh.Map(tree.get_child(boost::property_tree::wptree::path_type(rootPath, L'.')));
-    } catch (const std::exception&) {
+    if (!read(*file->second)) {
         return LR_Unreadable;
     }
-    for (const auto& [name, value] : fresh.GetParameters()) {
+    for (const auto& [name, value] : fresh) {
         target[name] = value;
     }
     return LR_Loaded;
+}
+
+int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, const std::wstring& rootPath,
+                       CMappedParametersSet& fresh, Parameters& target)
+{
+    const auto read = [&](std::wfstream& file) {
+        std::wstring text;
+        if (!ReadSettingsText(file, text)) {
+            return false;
+        }
+        try {
+            std::wistringstream stream(text);
+            boost::property_tree::wptree tree;
+            boost::property_tree::read_xml(stream, tree);
+            fresh.Map(tree.get_child(boost::property_tree::wptree::path_type(rootPath, L'.')));
+        } catch (const std::exception&) {
+            return false;
+        }
+        return true;
+    };
+    return LoadSettingsSet(factory, setName, read, fresh.GetParameters(), target);
 }
 
 } // namespace ProductSettings

@@ -3,6 +3,7 @@
 #include "productsettings/ParametersSet.h"
 
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +20,8 @@ public:
     // does not read, 3 no factory.
     virtual int LoadCurrentUserSettings() = 0;
     virtual int LoadCommonSettings() = 0;
+    // Settings are never written back: every product answers false.
+    virtual bool SaveSettings() = 0;
 };
 
 enum ELoadResult : int {
@@ -45,9 +48,15 @@ struct SettingsProduct {
     std::wstring commonSetName;
     std::wstring commonFile; // in the product's all-users data folder
     // Makes the product's settings object around a factory for the code as the
-    // caller gave it; null while the product has no reader.
+    // caller gave it.
     std::unique_ptr<IProductSettings> (*create)(const std::string& code);
 };
+
+template <typename Settings, typename Factory>
+std::unique_ptr<IProductSettings> MakeProductSettings(const std::string& code)
+{
+    return std::make_unique<Settings>(std::make_unique<Factory>(code));
+}
 
 // The sibling product whose code equals code in any letter case, or null.
 const SettingsProduct* FindSettingsProduct(const std::string& code);
@@ -70,9 +79,31 @@ private:
     const std::wstring m_listFile;
 };
 
+// The factory of one sibling product, finding it through the program's own catalogue.
+template <const SettingsProduct& Product>
+class CProductSettingsFactory : public CSettingsFactory {
+public:
+    explicit CProductSettingsFactory(std::string productCode) : CSettingsFactory(Product, std::move(productCode)) {}
+};
+
 // Root paths of the sets in the XML archives.
 extern const std::wstring userSettingsRoot;
 extern const std::wstring commonSettingsRoot;
+
+// Reads the set's file into a fresh set through read; when that succeeds,
+// copies the fresh set's parameters into target, overwriting, and a failure
+// copies nothing. Returns an ELoadResult.
+int LoadSettingsSet(ISettingsFactory* factory, const std::wstring& setName,
+                    const std::function<bool(std::wfstream&)>& read, const Parameters& fresh, Parameters& target);
+
+// Adds every parameter of Set with its default; names already present stay.
+template <typename Set>
+void InsertDefaults(Parameters& target)
+{
+    Set set;
+    set.Initialize();
+    target.insert(set.GetParameters().begin(), set.GetParameters().end());
+}
 
 // Reads the set's XML archive into fresh and copies its parameters into
 // target, overwriting; a failure copies nothing. Returns an ELoadResult.
@@ -93,12 +124,8 @@ public:
     bool Reset() override
     {
         parameters.clear();
-        UserSet user;
-        user.Initialize();
-        parameters.insert(user.GetParameters().begin(), user.GetParameters().end());
-        CommonSet common;
-        common.Initialize();
-        parameters.insert(common.GetParameters().begin(), common.GetParameters().end());
+        InsertDefaults<UserSet>(parameters);
+        InsertDefaults<CommonSet>(parameters);
         return true;
     }
 
@@ -114,9 +141,22 @@ public:
         return LoadXmlSettingsSet(m_factory.get(), m_product.commonSetName, commonSettingsRoot, fresh, parameters);
     }
 
+    bool SaveSettings() override { return false; }
+
 private:
     const SettingsProduct& m_product;
     const std::unique_ptr<ISettingsFactory> m_factory;
+};
+
+// The settings object of one sibling product whose sets are XML archives.
+template <const SettingsProduct& Product, typename UserSet, typename CommonSet>
+class CSiblingXmlSettings : public CXmlProductSettings<UserSet, CommonSet> {
+public:
+    // A null factory makes every load answer LR_NoFactory.
+    explicit CSiblingXmlSettings(std::unique_ptr<CProductSettingsFactory<Product>> factory)
+        : CXmlProductSettings<UserSet, CommonSet>(Product, std::move(factory))
+    {
+    }
 };
 
 } // namespace ProductSettings
