@@ -67,26 +67,32 @@ export function ProgressScreen(props) {
   );
 }
 
+function ResultScreen(props) {
+  return (
+    <div className={'screen ' + props.kind}>
+      <img className="result-image" src={props.image} alt="" />
+      <h1 className="title">{props.title}</h1>
+      <button className="action" onClick={props.onAction}>{props.action}</button>
+      {props.children}
+    </div>
+  );
+}
+
 export function SuccessScreen(props) {
   var t = props.t;
   return (
-    <div className="screen success">
-      <img className="result-image" src={successImage} alt="" />
-      <h1 className="title">{t('resultScreenSuccessTitle')}</h1>
-      <button className="action" onClick={props.onStart}>{t('resultScreenSuccessActionBtn')}</button>
+    <ResultScreen kind="success" image={successImage} title={t('resultScreenSuccessTitle')}
+      action={t('resultScreenSuccessActionBtn')} onAction={props.onStart}>
       <ProgressBar t={t} value={100} />
-    </div>
+    </ResultScreen>
   );
 }
 
 export function FailureScreen(props) {
   var t = props.t;
   return (
-    <div className="screen failure">
-      <img className="result-image" src={errorImage} alt="" />
-      <h1 className="title">{t('resultScreenFailTitle')}</h1>
-      <button className="action" onClick={props.onTryAgain}>{t('resultScreenFailActionBtn')}</button>
-    </div>
+    <ResultScreen kind="failure" image={errorImage} title={t('resultScreenFailTitle')}
+      action={t('resultScreenFailActionBtn')} onAction={props.onTryAgain} />
   );
 }
 
