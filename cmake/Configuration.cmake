@@ -29,3 +29,8 @@ else()
   set(KV_ANALYTICS_HTTPS_VALUE 0)
 endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kv_config.h.in ${CMAKE_BINARY_DIR}/generated/kv_config.h @ONLY)
+
+# Scheme and host of the action-link redirector behind the installer page's
+# EULA and privacy-policy links (the page adds the path "/action/").
+set(KV_ACTION_LINK_ORIGIN "http://127.0.0.1:18603" CACHE STRING
+    "Scheme and host of the action-link redirector that the installer page's links go to")

@@ -1,0 +1,17 @@
+import i18n from 'i18next';
+import { initReactI18next } from 'react-i18next';
+import en from './locales/en.json';
+
+// React escapes what it renders as text, so the translation layer does not.
+i18n.use(initReactI18next).init({
+  lng: 'en',
+  fallbackLng: 'en',
+  resources: { en: { translation: en } },
+  keySeparator: false,
+  nsSeparator: false,
+  initImmediate: false,
+  interpolation: { escapeValue: false },
+  react: { useSuspense: false }
+});
+
+export default i18n;
