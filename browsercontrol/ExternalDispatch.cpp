@@ -1,44 +1,6 @@
 #include "browsercontrol/ExternalDispatch.h"
 
-#include "cxx/gui/Com.h"
-
 namespace BrowserControl {
-
-STDMETHODIMP CExternalDispatch::QueryInterface(REFIID iid, void** object)
-{
-    if (!object) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        return Cxx::GUI::HandOut(object, this);
-    }
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CExternalDispatch::AddRef()
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-}
-
-STDMETHODIMP_(ULONG) CExternalDispatch::Release()
-{
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
-}
-
-STDMETHODIMP CExternalDispatch::GetTypeInfoCount(UINT*)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CExternalDispatch::GetTypeInfo(UINT, LCID, ITypeInfo**)
-{
-    return E_NOTIMPL;
-}
 
 STDMETHODIMP CExternalDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {

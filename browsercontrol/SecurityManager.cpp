@@ -101,9 +101,8 @@ bool CLocalPageScope::Contains(const wchar_t* url) const
 }
 
 CInternetSecurityManager::CInternetSecurityManager(IUnknown* host, CLocalPageScope scope)
-    : m_scope(std::move(scope)), m_host(host),
-      m_hostSite(QueryInterfaceOf<IOleClientSite>(host, IID_IOleClientSite)),
-      m_hostServices(QueryInterfaceOf<IServiceProvider>(host, IID_IServiceProvider))
+    : CForwardingClientSite(QueryInterfaceOf<IOleClientSite>(host, IID_IOleClientSite)), m_scope(std::move(scope)),
+      m_host(host), m_hostServices(QueryInterfaceOf<IServiceProvider>(host, IID_IServiceProvider))
 {
 }
 
@@ -131,16 +130,12 @@ STDMETHODIMP CInternetSecurityManager::QueryInterface(REFIID iid, void** object)
 
 STDMETHODIMP_(ULONG) CInternetSecurityManager::AddRef()
 {
-    return ++m_references;
+    return m_references.Increment();
 }
 
 STDMETHODIMP_(ULONG) CInternetSecurityManager::Release()
 {
-    const ULONG left = --m_references;
-    if (left == 0) {
-        delete this;
-    }
-    return left;
+    return m_references.Decrement([this] { delete this; });
 }
 
 STDMETHODIMP CInternetSecurityManager::QueryService(REFGUID service, REFIID iid, void** object)
@@ -205,36 +200,6 @@ STDMETHODIMP CInternetSecurityManager::SetZoneMapping(DWORD, LPCWSTR, DWORD)
 STDMETHODIMP CInternetSecurityManager::GetZoneMappings(DWORD, IEnumString**, DWORD)
 {
     return INET_E_DEFAULT_ACTION;
-}
-
-STDMETHODIMP CInternetSecurityManager::SaveObject()
-{
-    return m_hostSite ? m_hostSite->SaveObject() : E_FAIL;
-}
-
-STDMETHODIMP CInternetSecurityManager::GetMoniker(DWORD assign, DWORD which, IMoniker** moniker)
-{
-    return m_hostSite ? m_hostSite->GetMoniker(assign, which, moniker) : E_FAIL;
-}
-
-STDMETHODIMP CInternetSecurityManager::GetContainer(IOleContainer** container)
-{
-    return m_hostSite ? m_hostSite->GetContainer(container) : E_FAIL;
-}
-
-STDMETHODIMP CInternetSecurityManager::ShowObject()
-{
-    return m_hostSite ? m_hostSite->ShowObject() : E_FAIL;
-}
-
-STDMETHODIMP CInternetSecurityManager::OnShowWindow(BOOL show)
-{
-    return m_hostSite ? m_hostSite->OnShowWindow(show) : E_FAIL;
-}
-
-STDMETHODIMP CInternetSecurityManager::RequestNewObjectLayout()
-{
-    return m_hostSite ? m_hostSite->RequestNewObjectLayout() : E_FAIL;
 }
 
 STDMETHODIMP CInternetSecurityManager::GetTypeInfoCount(UINT*)

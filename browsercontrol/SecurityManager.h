@@ -1,6 +1,8 @@
 #pragma once
 
+#include "browsercontrol/SiteProxies.h"
 #include "cxx/core/Handle.h"
+#include "cxx/gui/Com.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -33,10 +35,10 @@ private:
 // sounds do not. Interfaces it does not implement are asked of the host.
 class CInternetSecurityManager final : public IServiceProvider,
                                        public IInternetSecurityManager,
-                                       public IOleClientSite,
+                                       public CForwardingClientSite,
                                        public IDispatch {
 public:
-    // The host's IOleClientSite and IServiceProvider are taken from it.
+    // The host's IOleClientSite (to which the site calls go) and IServiceProvider are taken from it.
     CInternetSecurityManager(IUnknown* host, CLocalPageScope scope);
     CInternetSecurityManager(const CInternetSecurityManager&) = delete;
     CInternetSecurityManager& operator=(const CInternetSecurityManager&) = delete;
@@ -60,14 +62,6 @@ public:
     STDMETHODIMP SetZoneMapping(DWORD, LPCWSTR, DWORD) override;
     STDMETHODIMP GetZoneMappings(DWORD, IEnumString**, DWORD) override;
 
-    // IOleClientSite, forwarded to the host's
-    STDMETHODIMP SaveObject() override;
-    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-    STDMETHODIMP GetContainer(IOleContainer** container) override;
-    STDMETHODIMP ShowObject() override;
-    STDMETHODIMP OnShowWindow(BOOL show) override;
-    STDMETHODIMP RequestNewObjectLayout() override;
-
     // IDispatch: ambient properties
     STDMETHODIMP GetTypeInfoCount(UINT*) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override;
@@ -77,10 +71,9 @@ public:
 private:
     ~CInternetSecurityManager() = default;
 
-    ULONG m_references = 0;
+    Cxx::GUI::CReferenceCount m_references;
     const CLocalPageScope m_scope;
     Cxx::Core::CComPtr<IUnknown> m_host;
-    Cxx::Core::CComPtr<IOleClientSite> m_hostSite;
     Cxx::Core::CComPtr<IServiceProvider> m_hostServices;
 };
 

@@ -8,6 +8,36 @@ namespace BrowserControl {
 
 using Cxx::Core::CComPtr;
 
+STDMETHODIMP CForwardingClientSite::SaveObject()
+{
+    return m_innerSite ? m_innerSite->SaveObject() : E_FAIL;
+}
+
+STDMETHODIMP CForwardingClientSite::GetMoniker(DWORD assign, DWORD which, IMoniker** moniker)
+{
+    return m_innerSite ? m_innerSite->GetMoniker(assign, which, moniker) : E_FAIL;
+}
+
+STDMETHODIMP CForwardingClientSite::GetContainer(IOleContainer** container)
+{
+    return m_innerSite ? m_innerSite->GetContainer(container) : E_FAIL;
+}
+
+STDMETHODIMP CForwardingClientSite::ShowObject()
+{
+    return m_innerSite ? m_innerSite->ShowObject() : E_FAIL;
+}
+
+STDMETHODIMP CForwardingClientSite::OnShowWindow(BOOL show)
+{
+    return m_innerSite ? m_innerSite->OnShowWindow(show) : E_FAIL;
+}
+
+STDMETHODIMP CForwardingClientSite::RequestNewObjectLayout()
+{
+    return m_innerSite ? m_innerSite->RequestNewObjectLayout() : E_FAIL;
+}
+
 STDMETHODIMP CDocHostUIHandlerProxy::QueryInterface(REFIID iid, void** object)
 {
     if (!object) {
@@ -22,16 +52,12 @@ STDMETHODIMP CDocHostUIHandlerProxy::QueryInterface(REFIID iid, void** object)
 
 STDMETHODIMP_(ULONG) CDocHostUIHandlerProxy::AddRef()
 {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
+    return m_references.Increment();
 }
 
 STDMETHODIMP_(ULONG) CDocHostUIHandlerProxy::Release()
 {
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
+    return m_references.Decrement([this] { delete this; });
 }
 
 STDMETHODIMP CDocHostUIHandlerProxy::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*)
@@ -119,7 +145,7 @@ using Cxx::Core::CComPtr;
 
 CComPtr<IOleClientSite> COleClientSiteProxy::TakeInner()
 {
-    return std::move(m_inner);
+    return std::move(m_innerSite);
 }
 
 STDMETHODIMP COleClientSiteProxy::QueryInterface(REFIID iid, void** object)
@@ -134,7 +160,7 @@ STDMETHODIMP COleClientSiteProxy::QueryInterface(REFIID iid, void** object)
     if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_handler) {
-            auto inner = Cxx::GUI::QueryInterfaceOf<IDocHostUIHandler>(m_inner.Get(), IID_IDocHostUIHandler);
+            auto inner = Cxx::GUI::QueryInterfaceOf<IDocHostUIHandler>(m_innerSite.Get(), IID_IDocHostUIHandler);
             if (!inner) {
                 return E_NOINTERFACE;
             }
@@ -143,51 +169,17 @@ STDMETHODIMP COleClientSiteProxy::QueryInterface(REFIID iid, void** object)
         }
         return Cxx::GUI::HandOut(object, m_handler.Get());
     }
-    return m_inner ? m_inner->QueryInterface(iid, object) : E_NOINTERFACE;
+    return m_innerSite ? m_innerSite->QueryInterface(iid, object) : E_NOINTERFACE;
 }
 
 STDMETHODIMP_(ULONG) COleClientSiteProxy::AddRef()
 {
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
+    return m_references.Increment();
 }
 
 STDMETHODIMP_(ULONG) COleClientSiteProxy::Release()
 {
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
-}
-
-STDMETHODIMP COleClientSiteProxy::SaveObject()
-{
-    return m_inner ? m_inner->SaveObject() : E_FAIL;
-}
-
-STDMETHODIMP COleClientSiteProxy::GetMoniker(DWORD assign, DWORD which, IMoniker** moniker)
-{
-    return m_inner ? m_inner->GetMoniker(assign, which, moniker) : E_FAIL;
-}
-
-STDMETHODIMP COleClientSiteProxy::GetContainer(IOleContainer** container)
-{
-    return m_inner ? m_inner->GetContainer(container) : E_FAIL;
-}
-
-STDMETHODIMP COleClientSiteProxy::ShowObject()
-{
-    return m_inner ? m_inner->ShowObject() : E_FAIL;
-}
-
-STDMETHODIMP COleClientSiteProxy::OnShowWindow(BOOL show)
-{
-    return m_inner ? m_inner->OnShowWindow(show) : E_FAIL;
-}
-
-STDMETHODIMP COleClientSiteProxy::RequestNewObjectLayout()
-{
-    return m_inner ? m_inner->RequestNewObjectLayout() : E_FAIL;
+    return m_references.Decrement([this] { delete this; });
 }
 
 } // namespace browser

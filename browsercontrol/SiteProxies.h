@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cxx/core/Handle.h"
+#include "cxx/gui/Com.h"
 
 #include <windows.h>
 #include <docobj.h>
@@ -8,8 +9,26 @@
 #include <oleidl.h>
 
 #include <mutex>
+#include <utility>
 
 namespace BrowserControl {
+
+// The IOleClientSite methods, forwarded to an inner site; E_FAIL while there is none.
+class CForwardingClientSite : public IOleClientSite {
+public:
+    STDMETHODIMP SaveObject() override;
+    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    STDMETHODIMP GetContainer(IOleContainer** container) override;
+    STDMETHODIMP ShowObject() override;
+    STDMETHODIMP OnShowWindow(BOOL show) override;
+    STDMETHODIMP RequestNewObjectLayout() override;
+
+protected:
+    explicit CForwardingClientSite(Cxx::Core::CComPtr<IOleClientSite> inner) : m_innerSite(std::move(inner)) {}
+    ~CForwardingClientSite() = default;
+
+    Cxx::Core::CComPtr<IOleClientSite> m_innerSite;
+};
 
 // The UI handler the browser sees: the inner handler's, except that the page never gets the
 // browser's context menu.
@@ -44,7 +63,7 @@ public:
 private:
     ~CDocHostUIHandlerProxy() = default;
 
-    LONG m_references = 0;
+    Cxx::GUI::CReferenceCount m_references;
     const Cxx::Core::CComPtr<IDocHostUIHandler> m_inner;
 };
 
@@ -54,9 +73,11 @@ namespace browser {
 
 // The client site the browser sees: the inner site, whose UI handler comes wrapped in a
 // BrowserControl::CDocHostUIHandlerProxy (one for the proxy's life).
-class COleClientSiteProxy final : public IOleClientSite {
+class COleClientSiteProxy final : public BrowserControl::CForwardingClientSite {
 public:
-    explicit COleClientSiteProxy(IOleClientSite* inner) : m_inner(inner) {}
+    explicit COleClientSiteProxy(IOleClientSite* inner) : CForwardingClientSite(Cxx::Core::CComPtr<IOleClientSite>(inner))
+    {
+    }
     COleClientSiteProxy(const COleClientSiteProxy&) = delete;
     COleClientSiteProxy& operator=(const COleClientSiteProxy&) = delete;
 
@@ -68,18 +89,10 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    STDMETHODIMP SaveObject() override;
-    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
-    STDMETHODIMP GetContainer(IOleContainer** container) override;
-    STDMETHODIMP ShowObject() override;
-    STDMETHODIMP OnShowWindow(BOOL show) override;
-    STDMETHODIMP RequestNewObjectLayout() override;
-
 private:
     ~COleClientSiteProxy() = default;
 
-    LONG m_references = 0;
-    Cxx::Core::CComPtr<IOleClientSite> m_inner;
+    Cxx::GUI::CReferenceCount m_references;
     std::mutex m_lock;
     Cxx::Core::CComPtr<BrowserControl::CDocHostUIHandlerProxy> m_handler;
 };

@@ -1,46 +1,8 @@
 #include "browsercontrol/js/CustomObject.h"
 
-#include "cxx/gui/Com.h"
-
 #include <cwchar>
 
 namespace BrowserControl::JS {
-
-STDMETHODIMP CScriptObject::QueryInterface(REFIID iid, void** object)
-{
-    if (!object) {
-        return E_POINTER;
-    }
-    *object = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-        return Cxx::GUI::HandOut(object, this);
-    }
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) CScriptObject::AddRef()
-{
-    return static_cast<ULONG>(::InterlockedIncrement(&m_references));
-}
-
-STDMETHODIMP_(ULONG) CScriptObject::Release()
-{
-    const LONG left = ::InterlockedDecrement(&m_references);
-    if (left == 0) {
-        delete this;
-    }
-    return static_cast<ULONG>(left);
-}
-
-STDMETHODIMP CScriptObject::GetTypeInfoCount(UINT*)
-{
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CScriptObject::GetTypeInfo(UINT, LCID, ITypeInfo**)
-{
-    return E_NOTIMPL;
-}
 
 STDMETHODIMP CScriptObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {

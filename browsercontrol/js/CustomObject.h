@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cxx/gui/Com.h"
+
 #include <windows.h>
 #include <oaidl.h>
 
@@ -13,26 +15,17 @@ namespace BrowserControl::JS {
 // case-sensitive name and get DISPIDs 1, 2, 3 ... in the order they were added. DISPID 0
 // with a result yields the object itself. Dispatch flags are ignored, so reading a method as
 // a property runs it. The reference count starts at 0; the last Release deletes the object.
-class CScriptObject : public IDispatch {
+class CScriptObject : public Cxx::GUI::CDispatchObject {
 public:
-    CScriptObject(const CScriptObject&) = delete;
-    CScriptObject& operator=(const CScriptObject&) = delete;
-
     // The object's name under window.external.
     virtual std::wstring GetName() const = 0;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                         UINT* argumentError) override;
 
 protected:
     CScriptObject() = default;
-    virtual ~CScriptObject() = default;
 
     // The DISPID of a new method name.
     DISPID AddName(const wchar_t* name);
@@ -41,7 +34,6 @@ protected:
                                UINT* argumentError) = 0;
 
 private:
-    LONG m_references = 0;
     std::vector<std::pair<std::wstring, DISPID>> m_names;
 };
 

@@ -89,7 +89,7 @@ CJSWindowWrapper::CJSWindowWrapper(std::shared_ptr<IWindowWrapper> wrapper) : m_
     AddMethod(L"closeWithExitCode", &CJSWindowWrapper::closeWithExitCode);
 }
 
-HRESULT CJSWindowWrapper::hide(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*)
+HRESULT CJSWindowWrapper::CallWithoutArguments(DISPPARAMS* params, VARIANT* result, void (IWindowWrapper::*call)())
 {
     if (ArgumentCount(params) != 0 || result) {
         return E_INVALIDARG;
@@ -97,20 +97,18 @@ HRESULT CJSWindowWrapper::hide(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, 
     if (!m_wrapper) {
         return E_FAIL;
     }
-    m_wrapper->Hide();
+    (m_wrapper.get()->*call)();
     return S_OK;
+}
+
+HRESULT CJSWindowWrapper::hide(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*)
+{
+    return CallWithoutArguments(params, result, &IWindowWrapper::Hide);
 }
 
 HRESULT CJSWindowWrapper::close(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*)
 {
-    if (ArgumentCount(params) != 0 || result) {
-        return E_INVALIDARG;
-    }
-    if (!m_wrapper) {
-        return E_FAIL;
-    }
-    m_wrapper->Close();
-    return S_OK;
+    return CallWithoutArguments(params, result, &IWindowWrapper::Close);
 }
 
 HRESULT CJSWindowWrapper::show(DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*)

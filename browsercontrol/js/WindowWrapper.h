@@ -90,6 +90,9 @@ public:
     HRESULT closeWithExitCode(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
 
 private:
+    // A call that takes no arguments and gives no result.
+    HRESULT CallWithoutArguments(DISPPARAMS* params, VARIANT* result, void (IWindowWrapper::*call)());
+
     const std::shared_ptr<IWindowWrapper> m_wrapper;
 };
 

@@ -142,14 +142,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_apartment.Entered());
-        m_parent = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(m_parent, nullptr);
+        ASSERT_NE(m_parentWindow.Get(), nullptr);
     }
-    void TearDown() override { ::DestroyWindow(m_parent); }
 
     CApartment m_apartment;
     CPageFolder m_page;
-    HWND m_parent = nullptr;
+    Tests::CTestWindow m_parentWindow;
+    const HWND m_parent = m_parentWindow.Get();
 };
 
 } // namespace

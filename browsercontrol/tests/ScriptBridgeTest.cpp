@@ -25,7 +25,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_apartment.Entered());
-        m_window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(m_window, nullptr);
         auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
         JS::AddScriptObject(objects,
@@ -35,11 +34,6 @@ protected:
         CComPtr<CExternalDispatch> external(new CExternalDispatch(objects));
         ASSERT_TRUE(m_host->AddNamedItem(L"external", external.Get()));
     }
-    void TearDown() override
-    {
-        m_host.reset();
-        ::DestroyWindow(m_window);
-    }
     bool ClosePosted()
     {
         MSG message{};
@@ -47,7 +41,8 @@ protected:
     }
 
     CApartment m_apartment;
-    HWND m_window = nullptr;
+    Tests::CTestWindow m_testWindow;
+    const HWND m_window = m_testWindow.Get();
     std::unique_ptr<CScriptHost> m_host;
 };
 

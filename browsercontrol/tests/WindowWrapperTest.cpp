@@ -1,4 +1,5 @@
 #include "browsercontrol/js/WindowWrapper.h"
+#include "browsercontrol/tests/StaThread.h"
 #include "cxx/gui/Com.h"
 
 #include <gtest/gtest.h>
@@ -43,11 +44,6 @@ CVariant Number(double value)
 
 enum EWrapper { Wrapper, NotMinimizable, NoWrapper };
 enum EParams { Absent, Present };
-
-HWND TopLevel(DWORD exStyle = 0, HWND owner = nullptr)
-{
-    return ::CreateWindowExW(exStyle, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, owner, nullptr, nullptr, nullptr);
-}
 
 // The next posted message for the window, or 0.
 MSG Posted(HWND window)
@@ -144,7 +140,8 @@ TEST(BaseWnd, GetDPIIsTheScreensScaleInPerCent)
 
 TEST(SingleWindowWrapper, DrivesItsWindowWhileItExists)
 {
-    const HWND window = TopLevel();
+    BrowserControl::Tests::CTestWindow testWindow;
+    const HWND window = testWindow.Get();
     CSingleWindowWrapper wrapper(window, WM_APP + 3);
     EXPECT_TRUE(wrapper.IsMinimizeSupported());
     wrapper.ShowWithSize(640, 480);
@@ -169,21 +166,20 @@ TEST(SingleWindowWrapper, DrivesItsWindowWhileItExists)
     wrapper.CloseWithExitCode(7);
     EXPECT_EQ(Posted(window).message, 0u);
 
-    const HWND tool = TopLevel(WS_EX_TOOLWINDOW);
-    const HWND owned = TopLevel(0, tool);
-    EXPECT_FALSE(CSingleWindowWrapper(tool, WM_CLOSE).IsMinimizeSupported());
-    CSingleWindowWrapper ownedWrapper(owned, WM_CLOSE);
+    BrowserControl::Tests::CTestWindow tool(WS_EX_TOOLWINDOW);
+    BrowserControl::Tests::CTestWindow owned(0, tool.Get());
+    EXPECT_FALSE(CSingleWindowWrapper(tool.Get(), WM_CLOSE).IsMinimizeSupported());
+    CSingleWindowWrapper ownedWrapper(owned.Get(), WM_CLOSE);
     EXPECT_FALSE(ownedWrapper.IsMinimizeSupported());
-    ::ShowWindow(owned, SW_SHOW);
+    ::ShowWindow(owned.Get(), SW_SHOW);
     ownedWrapper.Minimize();
-    EXPECT_FALSE(::IsIconic(owned));
-    ::DestroyWindow(owned);
-    ::DestroyWindow(tool);
+    EXPECT_FALSE(::IsIconic(owned.Get()));
 }
 
 TEST(BrowserWindowWrapper, PostsThePagesRequestsToTheDialog)
 {
-    const HWND dialog = TopLevel();
+    BrowserControl::Tests::CTestWindow dialogWindow;
+    const HWND dialog = dialogWindow.Get();
     CBrowserWindowWrapper wrapper(WM_APP + 1, WM_APP + 2, WM_APP + 3, dialog);
     wrapper.ShowWithSize(640, 480);
     wrapper.Show();
@@ -197,5 +193,4 @@ TEST(BrowserWindowWrapper, PostsThePagesRequestsToTheDialog)
     EXPECT_EQ(Posted(dialog).wParam, 1u);
     EXPECT_EQ(Posted(dialog).wParam, 5u);
     EXPECT_FALSE(::IsWindowVisible(dialog));
-    ::DestroyWindow(dialog);
 }

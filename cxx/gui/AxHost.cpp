@@ -72,14 +72,10 @@ public:
         }
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_references)); }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_references.Increment(); }
     STDMETHODIMP_(ULONG) Release() override
     {
-        const LONG left = ::InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
+        return m_references.Decrement([this] { delete this; });
     }
 
     // IOleClientSite
@@ -295,7 +291,7 @@ public:
 private:
     ~CHost() = default;
 
-    LONG m_references = 0;
+    CReferenceCount m_references;
     HWND m_window;
     CComPtr<IUnknown> m_control;
     CComPtr<IOleObject> m_object;

@@ -110,6 +110,18 @@ VARIANT CVariant::Detach()
     return result;
 }
 
+STDMETHODIMP CDispatchObject::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
+        return HandOut(object, this);
+    }
+    return E_NOINTERFACE;
+}
+
 HRESULT CVariant::CopyTo(VARIANT* target) const
 {
     ::VariantInit(target);

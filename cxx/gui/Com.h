@@ -56,6 +56,50 @@ private:
     VARIANT m_value;
 };
 
+// The reference count of a COM object: interlocked, starting at 0.
+class CReferenceCount {
+public:
+    ULONG Increment() { return static_cast<ULONG>(::InterlockedIncrement(&m_count)); }
+    // Runs destroy (which may delete the count's owner) when the count reaches 0.
+    template <typename F>
+    ULONG Decrement(F destroy)
+    {
+        const LONG left = ::InterlockedDecrement(&m_count);
+        if (left == 0) {
+            destroy();
+        }
+        return static_cast<ULONG>(left);
+    }
+
+private:
+    LONG m_count = 0;
+};
+
+// An IDispatch object without type information that answers IUnknown and IDispatch only and
+// deletes itself with its last reference (the count starts at 0).
+class CDispatchObject : public IDispatch {
+public:
+    CDispatchObject(const CDispatchObject&) = delete;
+    CDispatchObject& operator=(const CDispatchObject&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return m_references.Increment(); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        return m_references.Decrement([this] { delete this; });
+    }
+    // E_NOTIMPL
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+
+protected:
+    CDispatchObject() = default;
+    virtual ~CDispatchObject() = default;
+
+private:
+    CReferenceCount m_references;
+};
+
 // Answers a QueryInterface with one interface of the object, a reference added.
 inline HRESULT HandOut(void** object, IUnknown* value)
 {

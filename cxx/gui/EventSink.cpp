@@ -23,14 +23,10 @@ public:
         }
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_references)); }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_references.Increment(); }
     STDMETHODIMP_(ULONG) Release() override
     {
-        const LONG left = ::InterlockedDecrement(&m_references);
-        if (left == 0) {
-            delete this;
-        }
-        return static_cast<ULONG>(left);
+        return m_references.Decrement([this] { delete this; });
     }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
     {
@@ -54,7 +50,7 @@ public:
 private:
     ~CSink() = default;
 
-    LONG m_references = 0;
+    CReferenceCount m_references;
     const IID m_events;
     CHandler m_handler;
 };
