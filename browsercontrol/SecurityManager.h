@@ -22,10 +22,8 @@ public:
 
     // A file: URL or an absolute path whose file lies in the folder or below it.
     bool Contains(const wchar_t* url) const;
-    // The folder with its trailing backslash; empty when the page is no local file.
-    const std::wstring& Folder() const { return m_folder; }
-
 private:
+    // With its trailing backslash; empty when the page is no local file.
     std::wstring m_folder;
 };
 

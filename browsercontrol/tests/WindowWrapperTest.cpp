@@ -127,17 +127,6 @@ TEST(BaseWnd, EachMethodChecksItsArgumentsAndResult)
     }
 }
 
-TEST(BaseWnd, GetDPIIsTheScreensScaleInPerCent)
-{
-    CComPtr<CJSWindowWrapper> basewnd(new CJSWindowWrapper(nullptr));
-    CVariant result;
-    ASSERT_EQ(basewnd->getDPI(nullptr, result.Put(), nullptr, nullptr), S_OK);
-    const HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-    ::ReleaseDC(nullptr, screen);
-    EXPECT_EQ(result.Get().intVal, dpi * 100 / 96);
-}
-
 TEST(SingleWindowWrapper, DrivesItsWindowWhileItExists)
 {
     BrowserControl::Tests::CTestWindow testWindow;
