@@ -5,88 +5,46 @@
 
 namespace BrowserControl::JS {
 
+bool VariantToInt(const VARIANT& variant, int& value)
+{
+    double number = 0.0;
+    switch (variant.vt) {
+    case VT_I2:
+        value = variant.iVal;
+        return true;
+    case VT_UI2:
+        value = variant.uiVal;
+        return true;
+    case VT_I4:
+        value = variant.lVal;
+        return true;
+    case VT_UI4:
+        value = static_cast<int>(variant.ulVal);
+        return true;
+    case VT_INT:
+        value = variant.intVal;
+        return true;
+    case VT_UINT:
+        value = static_cast<int>(variant.uintVal);
+        return true;
+    case VT_R4:
+        number = variant.fltVal;
+        break;
+    case VT_R8:
+        number = variant.dblVal;
+        break;
+    default:
+        return false;
+    }
+    // Truncating a number outside the range (or NaN) would be undefined.
+    if (!(number > -2147483649.0 && number < 2147483648.0)) {
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
 // VariantCopy does not change its source; some SDK headers declare it without const.
-
-CVariant::CVariant(const CVariant& other)
-{
-    ::VariantInit(&m_value);
-    if (FAILED(::VariantCopy(&m_value, const_cast<VARIANT*>(&other.m_value)))) {
-        throw std::bad_alloc();
-    }
-}
-
-CVariant& CVariant::operator=(const CVariant& other)
-{
-    if (this != &other) {
-        CVariant copy(other);
-        *this = std::move(copy);
-    }
-    return *this;
-}
-
-CVariant::CVariant(CVariant&& other) noexcept : m_value(other.m_value)
-{
-    ::VariantInit(&other.m_value);
-}
-
-CVariant& CVariant::operator=(CVariant&& other) noexcept
-{
-    if (this != &other) {
-        ::VariantClear(&m_value);
-        m_value = other.m_value;
-        ::VariantInit(&other.m_value);
-    }
-    return *this;
-}
-
-CVariant CVariant::Float(float value)
-{
-    CVariant result;
-    result.m_value.vt = VT_R4;
-    result.m_value.fltVal = value;
-    return result;
-}
-
-CVariant CVariant::Int(int value)
-{
-    CVariant result;
-    result.m_value.vt = VT_INT;
-    result.m_value.intVal = value;
-    return result;
-}
-
-CVariant CVariant::Bool(bool value)
-{
-    CVariant result;
-    result.m_value.vt = VT_BOOL;
-    result.m_value.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return result;
-}
-
-CVariant CVariant::String(const std::wstring& value)
-{
-    CVariant result;
-    BSTR text = ::SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-    if (!text) {
-        throw std::bad_alloc();
-    }
-    result.m_value.vt = VT_BSTR;
-    result.m_value.bstrVal = text;
-    return result;
-}
-
-VARIANT* CVariant::Put()
-{
-    ::VariantClear(&m_value);
-    return &m_value;
-}
-
-VARIANT CVariant::Detach()
-{
-    VARIANT result = m_value;
-    ::VariantInit(&m_value);
-    return result;
-}
 
 CArgumentList::CArgumentList(const CArgumentList& other)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cxx/gui/Com.h"
+
 #include <windows.h>
 #include <oleauto.h>
 
@@ -8,30 +10,12 @@
 
 namespace BrowserControl::JS {
 
-// Owns one VARIANT; cleared with VariantClear.
-class CVariant {
-public:
-    CVariant() { ::VariantInit(&m_value); }
-    CVariant(const CVariant& other);
-    CVariant& operator=(const CVariant& other);
-    CVariant(CVariant&& other) noexcept;
-    CVariant& operator=(CVariant&& other) noexcept;
-    ~CVariant() { ::VariantClear(&m_value); }
+using CVariant = Cxx::GUI::CVariant;
 
-    static CVariant Float(float value);
-    static CVariant Int(int value);
-    static CVariant Bool(bool value);
-    // Throws std::bad_alloc when the BSTR cannot be allocated.
-    static CVariant String(const std::wstring& value);
-
-    const VARIANT& Get() const { return m_value; }
-    VARIANT* Put();
-    // Hands the value over to the caller, who must clear it.
-    VARIANT Detach();
-
-private:
-    VARIANT m_value;
-};
+// The integer a script passed: 16- and 32-bit integers as they are, floating-point numbers
+// truncated toward zero. False, leaving value alone, for any other type and for a number that
+// is not finite or does not fit into 32 bits.
+bool VariantToInt(const VARIANT& variant, int& value);
 
 // Arguments of one method call, kept in the order DISPPARAMS wants them
 // (last argument first), without named arguments.

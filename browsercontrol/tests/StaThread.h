@@ -28,6 +28,22 @@ private:
     HRESULT m_hr;
 };
 
+// A plain, hidden top-level window of the calling thread, destroyed with the object.
+class CTestWindow {
+public:
+    explicit CTestWindow(DWORD exStyle = 0, HWND owner = nullptr)
+        : m_window(::CreateWindowExW(exStyle, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, owner, nullptr, nullptr, nullptr))
+    {
+    }
+    ~CTestWindow() { ::DestroyWindow(m_window); }
+    CTestWindow(const CTestWindow&) = delete;
+    CTestWindow& operator=(const CTestWindow&) = delete;
+    HWND Get() const { return m_window; }
+
+private:
+    HWND m_window;
+};
+
 // Dispatches the calling thread's messages until done() holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 

@@ -1,0 +1,162 @@
+#include "browsercontrol/BrowserWindow.h"
+
+#include "browsercontrol/ExternalDispatch.h"
+
+#include <exdispid.h>
+#include <mshtmdid.h>
+#include <ocidl.h>
+#include <urlmon.h>
+
+namespace BrowserControl {
+
+using Cxx::Core::CComPtr;
+using Cxx::GUI::QueryInterfaceOf;
+
+namespace {
+
+const wchar_t* TextOf(const VARIANT& value)
+{
+    if (value.vt == VT_BSTR) {
+        return value.bstrVal;
+    }
+    if (value.vt == (VT_BYREF | VT_BSTR) && value.pbstrVal) {
+        return *value.pbstrVal;
+    }
+    if (value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal) {
+        return TextOf(*value.pvarVal);
+    }
+    return nullptr;
+}
+
+void Cancel(VARIANT& cancel)
+{
+    if (cancel.vt == (VT_BYREF | VT_BOOL) && cancel.pboolVal) {
+        *cancel.pboolVal = VARIANT_TRUE;
+    }
+}
+
+} // namespace
+
+void SetBrowserFeatures()
+{
+    // A feature this browser does not know keeps its default; the page works either way.
+    ::CoInternetSetFeatureEnabled(FEATURE_WEBOC_POPUPMANAGEMENT, SET_FEATURE_ON_PROCESS, FALSE);
+    ::CoInternetSetFeatureEnabled(FEATURE_SSLUX, SET_FEATURE_ON_PROCESS, TRUE);
+    ::CoInternetSetFeatureEnabled(FEATURE_ZONE_ELEVATION, SET_FEATURE_ON_PROCESS, FALSE);
+    ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
+}
+
+CBrowserWindow::CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, std::wstring pageUrl)
+    : m_objects(std::move(objects)), m_pageUrl(std::move(pageUrl)), m_scope(m_pageUrl)
+{
+}
+
+bool CBrowserWindow::Create(HWND parent, const RECT& rect)
+{
+    if (!Cxx::GUI::Ax::RegisterWindowClass() ||
+        !CWindowImpl::Create(parent, rect, m_pageUrl.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)) {
+        return false;
+    }
+    auto object = QueryInterfaceOf<IOleObject>(GetWebBrowser(), IID_IOleObject);
+    CComPtr<IOleClientSite> site;
+    if (object && SUCCEEDED(object->GetClientSite(site.Put())) && site) {
+        m_siteProxy = CComPtr<browser::COleClientSiteProxy>(new browser::COleClientSiteProxy(site.Get()));
+        object->SetClientSite(m_siteProxy.Get());
+    }
+    return true;
+}
+
+LRESULT CBrowserWindow::OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool&)
+{
+    const LRESULT created = DefWindowProc(message, wParam, lParam);
+    const auto host = Cxx::GUI::Ax::GetHost(m_hWnd);
+    CComPtr<IUnknown> control;
+    if (!host || FAILED(host->GetControl(control.Put())) || !ConnectBrowser(control.Get())) {
+        return -1;
+    }
+    CComPtr<CInternetSecurityManager> manager(new CInternetSecurityManager(host.Get(), m_scope));
+    const auto object = QueryInterfaceOf<IOleObject>(control.Get(), IID_IOleObject);
+    const auto oleControl = QueryInterfaceOf<IOleControl>(control.Get(), IID_IOleControl);
+    if (!object || !oleControl) {
+        DisconnectBrowser();
+        return -1;
+    }
+    object->SetClientSite(manager.Get());
+    host->SetAmbientDispatch(manager.Get());
+    oleControl->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
+    CComPtr<CExternalDispatch> external(new CExternalDispatch(m_objects));
+    if (FAILED(host->SetExternalDispatch(external.Get()))) {
+        Unwire();
+        return -1;
+    }
+    return created;
+}
+
+LRESULT CBrowserWindow::OnDestroy(UINT, WPARAM, LPARAM, bool& handled)
+{
+    // The host lets the control go afterwards.
+    handled = false;
+    Unwire();
+    return 0;
+}
+
+void CBrowserWindow::Unwire()
+{
+    const auto object = QueryInterfaceOf<IOleObject>(GetWebBrowser(), IID_IOleObject);
+    if (m_siteProxy) {
+        const CComPtr<IOleClientSite> inner = m_siteProxy->TakeInner();
+        m_siteProxy.Reset();
+        if (object) {
+            object->SetClientSite(inner.Get());
+        }
+    }
+    if (!GetWebBrowser()) {
+        return;
+    }
+    if (const auto host = Cxx::GUI::Ax::GetHost(m_hWnd)) {
+        if (object) {
+            object->SetClientSite(QueryInterfaceOf<IOleClientSite>(host.Get(), IID_IOleClientSite).Get());
+        }
+        host->SetAmbientDispatch(nullptr);
+        if (const auto oleControl = QueryInterfaceOf<IOleControl>(GetWebBrowser(), IID_IOleControl)) {
+            oleControl->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
+        }
+        host->SetExternalDispatch(nullptr);
+    }
+    DisconnectBrowser();
+}
+
+void CBrowserWindow::OnBrowserEvent(DISPID id, DISPPARAMS* params)
+{
+    const UINT count = params ? params->cArgs : 0;
+    switch (id) {
+    case DISPID_BEFORENAVIGATE2:
+        // (window, URL, flags, target frame, post data, headers, cancel), in any frame.
+        if (count == 7 && !m_scope.Contains(TextOf(params->rgvarg[5]))) {
+            Cancel(params->rgvarg[0]);
+        }
+        break;
+    case DISPID_NEWWINDOW2:
+        // (new window, cancel)
+        if (count == 2) {
+            Cancel(params->rgvarg[0]);
+        }
+        break;
+    case DISPID_NEWWINDOW3:
+        // (new window, cancel, flags, referring URL, URL)
+        if (count == 5) {
+            Cancel(params->rgvarg[3]);
+        }
+        break;
+    case DISPID_NAVIGATEERROR:
+        // The dialog shows the control's error page.
+        if (const HWND parent = ::GetParent(m_hWnd)) {
+            ::InvalidateRect(parent, nullptr, FALSE);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace BrowserControl

@@ -1,0 +1,205 @@
+#include "browsercontrol/WebDialog.h"
+
+#include "cxx/core/SystemUtils.h"
+
+namespace BrowserControl {
+
+namespace {
+
+void Stop(const std::unique_ptr<CBrowserWindow>& browser)
+{
+    if (browser && browser->GetWebBrowser()) {
+        browser->GetWebBrowser()->Stop();
+    }
+}
+
+} // namespace
+
+template <class TBase>
+void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects)
+{
+    JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<CBrowserWindowWrapper>(
+                                     WM_WEBDLG_SHOW_SIZED, WM_WEBDLG_SHOW, WM_WEBDLG_CLOSE, this->Handle())));
+}
+
+template <class TBase>
+std::unique_ptr<CBrowserWindow> CWebBaseDlgImpl<TBase>::CreatePage(std::shared_ptr<JS::CJSObjects> objects,
+                                                                   const std::wstring& url)
+{
+    // A page whose window cannot be made never shows the dialog, which then times out.
+    auto browser = std::make_unique<CBrowserWindow>(std::move(objects), url);
+    browser->Create(this->Handle(), RECT{});
+    return browser;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnInitDialog(UINT, WPARAM, LPARAM, bool&)
+{
+    this->SetWindowPos(nullptr, 0, 0, 0, 0, SWP_NOZORDER);
+    if (m_pageUrl.empty()) {
+        End(0);
+        return 0;
+    }
+    if (!m_secondPageUrl.empty()) {
+        auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
+        JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<CBrowserWindowWrapper>(
+                                         WM_WEBDLG_SECOND_SHOW_SIZED, WM_WEBDLG_SECOND_SHOW, WM_WEBDLG_SECOND_CLOSE,
+                                         this->Handle())));
+        m_secondBrowser = CreatePage(std::move(objects), m_secondPageUrl);
+    }
+    auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
+    InitScriptObjects(objects);
+    m_mainBrowser = CreatePage(std::move(objects), m_pageUrl);
+    m_mainBrowser->ShowWindow(SW_HIDE);
+    ::SetTimer(this->Handle(), TimerId, m_timeout, nullptr);
+    m_initialised.exchange(true);
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnTimer(UINT, WPARAM, LPARAM, bool&)
+{
+    ::KillTimer(this->Handle(), TimerId);
+    if (!m_shown) {
+        End(WebDialogPageTimeout);
+    }
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnEnd(UINT, WPARAM result, LPARAM, bool&)
+{
+    Stop(m_mainBrowser);
+    Stop(m_secondBrowser);
+    ::KillTimer(this->Handle(), TimerId);
+    EndDialog(static_cast<int>(result));
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnWindowPosChanged(UINT, WPARAM, LPARAM position, bool&)
+{
+    const auto* placed = reinterpret_cast<const WINDOWPOS*>(position);
+    if (!placed || !m_initialised) {
+        return 0;
+    }
+    for (const auto* browser : {m_mainBrowser.get(), m_secondBrowser.get()}) {
+        if (browser && browser->IsWindow()) {
+            browser->SetWindowPos(nullptr, 0, 0, placed->cx, placed->cy, SWP_NOACTIVATE | SWP_NOZORDER);
+        }
+    }
+    return 0;
+}
+
+template <class TBase>
+void CWebBaseDlgImpl<TBase>::Place(int width, int height, UINT placedFlags)
+{
+    if (m_placement != 0) {
+        const POINT corner = Cxx::Core::Utils::CalcWindowPosition(SIZE{width, height}, m_placement,
+                                                                  &Cxx::Core::Utils::GetWorkAreaAndTaskbar);
+        this->SetWindowPos(nullptr, corner.x, corner.y, width, height, placedFlags);
+        return;
+    }
+    this->SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    this->CenterWindow();
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnShowSized(UINT, WPARAM width, LPARAM height, bool&)
+{
+    ::KillTimer(this->Handle(), TimerId);
+    this->ShowWindow(SW_HIDE);
+    if (const HWND owner = this->GetParent()) {
+        ::SetWindowPos(owner, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    if (m_secondBrowser) {
+        m_secondBrowser->ShowWindow(SW_HIDE);
+    }
+    const int w = static_cast<int>(width);
+    const int h = static_cast<int>(height);
+    if (!CanShow(w, h)) {
+        End(0);
+        return 0;
+    }
+    m_shown.exchange(true);
+    Place(w, h, SWP_NOACTIVATE | SWP_NOZORDER);
+    m_mainBrowser->SetWindowPos(nullptr, 0, 0, w, h, 0);
+    m_mainBrowser->ShowWindow(SW_SHOW);
+    this->ShowWindow(SW_SHOW);
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnShow(UINT, WPARAM, LPARAM, bool&)
+{
+    ::KillTimer(this->Handle(), TimerId);
+    this->ShowWindow(SW_HIDE);
+    if (m_secondBrowser) {
+        m_secondBrowser->ShowWindow(SW_HIDE);
+    }
+    if (!m_initialised || !m_mainBrowser) {
+        End(0);
+        return 0;
+    }
+    m_shown.exchange(true);
+    m_mainBrowser->ShowWindow(SW_SHOW);
+    this->ShowWindow(SW_SHOW);
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnCloseWithCode(UINT, WPARAM code, LPARAM, bool&)
+{
+    End(m_shown ? static_cast<int>(code) : WebDialogPageTimeout);
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnSecondShowSized(UINT, WPARAM width, LPARAM height, bool&)
+{
+    if (m_shown) {
+        return 0;
+    }
+    this->ShowWindow(SW_SHOW);
+    const int w = static_cast<int>(width);
+    const int h = static_cast<int>(height);
+    if (!CanShow(w, h)) {
+        End(0);
+        return 0;
+    }
+    Place(w, h, SWP_NOACTIVATE);
+    if (m_secondBrowser) {
+        m_secondBrowser->SetWindowPos(nullptr, 0, 0, w, h, SWP_NOACTIVATE);
+        m_secondBrowser->ShowWindow(SW_SHOW);
+    }
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnSecondShow(UINT, WPARAM, LPARAM, bool&)
+{
+    if (m_shown) {
+        return 0;
+    }
+    this->ShowWindow(SW_SHOW);
+    if (!m_initialised || !m_mainBrowser) {
+        End(0);
+        return 0;
+    }
+    if (m_secondBrowser) {
+        m_secondBrowser->ShowWindow(SW_SHOW);
+    }
+    return 0;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnSecondClose(UINT, WPARAM, LPARAM, bool&)
+{
+    End(1);
+    return 0;
+}
+
+template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>>;
+template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
+
+} // namespace BrowserControl

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "browsercontrol/BrowserWindow.h"
+#include "browsercontrol/WebDialogResource.h"
+#include "browsercontrol/js/JSObjects.h"
+#include "browsercontrol/js/WindowWrapper.h"
+#include "cxx/gui/Dialogs.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace BrowserControl {
+
+// Requests of the pages to their dialog, posted (lParam unused unless said).
+inline constexpr UINT WM_WEBDLG_END = 0x1509;                // wParam: the result
+inline constexpr UINT WM_WEBDLG_SHOW_SIZED = 0x150B;         // wParam, lParam: width, height in pixels
+inline constexpr UINT WM_WEBDLG_SHOW = 0x150C;
+inline constexpr UINT WM_WEBDLG_CLOSE = 0x150D;              // wParam: the exit code
+inline constexpr UINT WM_WEBDLG_SECOND_SHOW_SIZED = 0x150E;  // wParam, lParam: width, height
+inline constexpr UINT WM_WEBDLG_SECOND_SHOW = 0x150F;
+inline constexpr UINT WM_WEBDLG_SECOND_CLOSE = 0x1510;
+
+// The result of a dialog whose page did not show it in time, or asked to close before.
+inline constexpr int WebDialogPageTimeout = 32000;
+
+// A borderless dialog whose client area is the browser of its page. It starts invisible; the
+// page shows it with a size, or closes it with a code, through basewnd. A page that has not
+// shown it when the time-out (timer 100) passes ends it with WebDialogPageTimeout. An optional
+// second page may show the dialog meanwhile (a splash), until the main page shows it; its
+// close ends the dialog with 1. Placement 0 centres the dialog, 1 puts it beside the taskbar.
+template <class TBase>
+class CWebBaseDlgImpl : public TBase {
+public:
+    using CBrowserWindowWrapper = JS::WindowWrapper::CBrowserWindowWrapper;
+
+    static constexpr UINT_PTR TimerId = 100;
+
+    CWebBaseDlgImpl(std::wstring pageUrl, std::wstring secondPageUrl, int placement, UINT timeoutMs)
+        : m_timeout(timeoutMs), m_pageUrl(std::move(pageUrl)), m_secondPageUrl(std::move(secondPageUrl)),
+          m_placement(placement)
+    {
+    }
+
+    CXX_BEGIN_MSG_MAP()
+        CXX_MESSAGE_HANDLER(WM_CLOSE, OnEnd)
+        CXX_MESSAGE_HANDLER(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
+        CXX_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        CXX_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_END, OnEnd)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_SHOW_SIZED, OnShowSized)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_SHOW, OnShow)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_CLOSE, OnCloseWithCode)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_SECOND_SHOW_SIZED, OnSecondShowSized)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_SECOND_SHOW, OnSecondShow)
+        CXX_MESSAGE_HANDLER(WM_WEBDLG_SECOND_CLOSE, OnSecondClose)
+    CXX_END_MSG_MAP()
+
+    // Fills the main page's window.external before the page exists: here basewnd over the
+    // main page's CBrowserWindowWrapper.
+    virtual void InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects);
+    // Ends a modal dialog with the result; destroys a modeless one.
+    virtual void EndDialog(int result) { TBase::EndDialog(result); }
+
+protected:
+    // Null before WM_INITDIALOG.
+    CBrowserWindow* MainBrowser() const { return m_mainBrowser.get(); }
+
+private:
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&);
+    LRESULT OnTimer(UINT, WPARAM, LPARAM, bool&);
+    LRESULT OnEnd(UINT, WPARAM result, LPARAM, bool&);
+    LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM position, bool&);
+    LRESULT OnShowSized(UINT, WPARAM width, LPARAM height, bool&);
+    LRESULT OnShow(UINT, WPARAM, LPARAM, bool&);
+    LRESULT OnCloseWithCode(UINT, WPARAM code, LPARAM, bool&);
+    LRESULT OnSecondShowSized(UINT, WPARAM width, LPARAM height, bool&);
+    LRESULT OnSecondShow(UINT, WPARAM, LPARAM, bool&);
+    LRESULT OnSecondClose(UINT, WPARAM, LPARAM, bool&);
+
+    std::unique_ptr<CBrowserWindow> CreatePage(std::shared_ptr<JS::CJSObjects> objects, const std::wstring& url);
+    // Sizes the dialog and puts it where its placement says.
+    void Place(int width, int height, UINT placedFlags);
+    void End(int result) { this->PostMessage(WM_WEBDLG_END, static_cast<WPARAM>(result)); }
+    bool CanShow(int width, int height) const { return m_initialised && m_mainBrowser && width != 0 && height != 0; }
+
+    const UINT m_timeout;
+    std::unique_ptr<CBrowserWindow> m_mainBrowser;
+    std::unique_ptr<CBrowserWindow> m_secondBrowser;
+    std::atomic<bool> m_shown{false};
+    std::atomic<bool> m_initialised{false};
+    const std::wstring m_pageUrl;
+    const std::wstring m_secondPageUrl;
+    const int m_placement;
+};
+
+class CWebBaseModalDlg : public CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>> {
+public:
+    static constexpr int IDD = IDD_WEBDIALOG;
+    using CWebBaseDlgImpl::CWebBaseDlgImpl;
+};
+
+// Created through CModelessDlg<CWebBaseModelessDlg>::Create; deletes itself after its window.
+class CWebBaseModelessDlg : public CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>> {
+public:
+    static constexpr int IDD = IDD_WEBDIALOG;
+    using CWebBaseDlgImpl::CWebBaseDlgImpl;
+};
+
+extern template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>>;
+extern template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
+
+} // namespace BrowserControl

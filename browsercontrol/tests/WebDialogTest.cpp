@@ -1,0 +1,217 @@
+#include "browsercontrol/ExternalDispatch.h"
+#include "browsercontrol/WebDialog.h"
+#include "browsercontrol/js/ChildWindowCreator.h"
+#include "browsercontrol/tests/ScriptHost.h"
+#include "browsercontrol/tests/StaThread.h"
+#include "cxx/core/SystemUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace BrowserControl;
+using BrowserControl::Tests::CApartment;
+using BrowserControl::Tests::CScriptHost;
+using Cxx::Core::CComPtr;
+
+namespace {
+
+constexpr UINT kStep = WM_APP + 20;
+constexpr UINT kLong = 60000;
+
+class CPage {
+public:
+    CPage() : m_folder(std::filesystem::temp_directory_path() / (L"kv-webdialog-" + std::to_wstring(::GetCurrentProcessId())))
+    {
+        std::filesystem::create_directories(m_folder);
+        for (const wchar_t* name : {L"index.html", L"splash.html"}) {
+            std::ofstream(m_folder / name) << "<html><body></body></html>";
+        }
+    }
+    ~CPage()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+    std::wstring Path(const wchar_t* name) const { return (m_folder / name).wstring(); }
+
+private:
+    std::filesystem::path m_folder;
+};
+
+RECT RectOf(HWND window)
+{
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+// The dialog's browser that shows the page (its window text).
+HWND BrowserOf(HWND dialog, const std::wstring& page)
+{
+    return ::FindWindowExW(dialog, nullptr, CBrowserWindow::GetWndClassInfo().name, page.c_str());
+}
+
+BOOL CALLBACK TakeFirst(HWND window, LPARAM found)
+{
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// A modal web dialog that runs the test's steps, one message each, once it is initialised.
+// Whatever a step posts is handled before the next step.
+class CDrivenDialog final : public CWebBaseModalDlg {
+public:
+    using CStep = std::function<void(CDrivenDialog&)>;
+    using CBase = CWebBaseModalDlg;
+
+    CDrivenDialog(std::wstring page, std::wstring second, std::vector<CStep> steps, UINT timeout = kLong)
+        : CWebBaseModalDlg(std::move(page), std::move(second), 0, timeout), m_steps(std::move(steps))
+    {
+    }
+
+    std::shared_ptr<JS::CJSObjects> objects;
+
+    CXX_BEGIN_MSG_MAP()
+        CXX_MESSAGE_HANDLER(kStep, OnStep)
+        CXX_CHAIN_MSG_MAP(CBase)
+    CXX_END_MSG_MAP()
+
+    void InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& pageObjects) override
+    {
+        CBase::InitScriptObjects(pageObjects);
+        objects = pageObjects;
+        PostMessage(kStep, 0);
+    }
+
+private:
+    LRESULT OnStep(UINT, WPARAM index, LPARAM, bool&)
+    {
+        if (index < m_steps.size()) {
+            m_steps[index](*this);
+            PostMessage(kStep, index + 1);
+        }
+        return 0;
+    }
+
+    std::vector<CStep> m_steps;
+};
+
+CDrivenDialog::CStep Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return [=](CDrivenDialog& dialog) { dialog.PostMessage(message, wParam, lParam); };
+}
+
+// The page's own script calls, through window.external.
+CDrivenDialog::CStep Script(const wchar_t* script)
+{
+    return [script](CDrivenDialog& dialog) {
+        CScriptHost host;
+        CComPtr<CExternalDispatch> external(new CExternalDispatch(dialog.objects));
+        ASSERT_TRUE(host.AddNamedItem(L"external", external.Get()));
+        EXPECT_EQ(host.Run(script), S_OK);
+    };
+}
+
+class WebDialog : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_apartment.Entered()); }
+
+    CApartment m_apartment;
+    CPage m_page;
+};
+
+} // namespace
+
+TEST_F(WebDialog, EndsWithThePagesCodeOnlyOnceThePageHasShownIt)
+{
+    const struct {
+        const char* name;
+        std::vector<CDrivenDialog::CStep> steps;
+        INT_PTR result;
+    } cases[] = {
+        {"never shown, a timer of any id", {Post(WM_TIMER, 7)}, WebDialogPageTimeout},
+        {"shown with no width", {Post(WM_WEBDLG_SHOW_SIZED, 0, 300)}, 0},
+        {"closed before shown", {Post(WM_WEBDLG_CLOSE, 5)}, WebDialogPageTimeout},
+        {"closed once shown", {Post(WM_WEBDLG_SHOW_SIZED, 640, 480), Post(WM_WEBDLG_CLOSE, 5)}, 5},
+        {"shown, the timer is over", {Post(WM_WEBDLG_SHOW), Post(WM_TIMER, 100), Post(WM_WEBDLG_CLOSE, 6)}, 6},
+        {"WM_CLOSE", {Post(WM_CLOSE, 3)}, 3},
+        {"the second page closed", {Post(WM_WEBDLG_SECOND_CLOSE)}, 1},
+        {"shown by the second page only", {Post(WM_WEBDLG_SECOND_SHOW_SIZED, 300, 200), Post(WM_WEBDLG_CLOSE, 5)},
+         WebDialogPageTimeout},
+        {"the page's script", {Script(L"external.basewnd.show(640.7, 480.2);"), Script(L"external.basewnd.close();")},
+         1},
+        {"the page's script before showing", {Script(L"external.basewnd.closeWithExitCode(5);")},
+         WebDialogPageTimeout},
+    };
+    for (const auto& c : cases) {
+        CDrivenDialog dialog(m_page.Path(L"index.html"), L"", c.steps);
+        EXPECT_EQ(dialog.DoModal(), c.result) << c.name;
+    }
+    EXPECT_EQ(CDrivenDialog(m_page.Path(L"index.html"), L"", {}, 1).DoModal(), WebDialogPageTimeout);
+    EXPECT_EQ(CDrivenDialog(L"", L"", {}).DoModal(), 0);
+}
+
+TEST_F(WebDialog, ThePageSizesTheDialogAndTheSecondPageShowsUntilThen)
+{
+    const std::wstring page = m_page.Path(L"index.html");
+    const std::wstring splash = m_page.Path(L"splash.html");
+    const auto expectShown = [](HWND window, LONG width, LONG height) {
+        const RECT rect = RectOf(window);
+        EXPECT_TRUE(::IsWindowVisible(window));
+        EXPECT_EQ(rect.right - rect.left, width);
+        EXPECT_EQ(rect.bottom - rect.top, height);
+    };
+    CDrivenDialog dialog(page, splash, {
+        [&](CDrivenDialog& d) {
+            EXPECT_FALSE(::IsWindowVisible(d.Handle()));
+            EXPECT_TRUE(::IsWindow(BrowserOf(d.Handle(), page)));
+            EXPECT_FALSE(::IsWindowVisible(BrowserOf(d.Handle(), page)));
+            d.PostMessage(WM_WEBDLG_SECOND_SHOW_SIZED, 300, 200);
+        },
+        [&](CDrivenDialog& d) {
+            expectShown(d.Handle(), 300, 200);
+            expectShown(BrowserOf(d.Handle(), splash), 300, 200);
+            d.PostMessage(WM_WEBDLG_SHOW_SIZED, 640, 480);
+        },
+        [&](CDrivenDialog& d) {
+            expectShown(d.Handle(), 640, 480);
+            expectShown(BrowserOf(d.Handle(), page), 640, 480);
+            EXPECT_FALSE(::IsWindowVisible(BrowserOf(d.Handle(), splash)));
+            // Centred in the work area.
+            MONITORINFO monitor{sizeof(monitor)};
+            ::GetMonitorInfoW(::MonitorFromWindow(d.Handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+            const RECT rect = RectOf(d.Handle());
+            EXPECT_LE(std::abs((rect.left + rect.right) - (monitor.rcWork.left + monitor.rcWork.right)), 1);
+            EXPECT_LE(std::abs((rect.top + rect.bottom) - (monitor.rcWork.top + monitor.rcWork.bottom)), 1);
+            d.PostMessage(WM_WEBDLG_SECOND_SHOW_SIZED, 300, 200);
+        },
+        [&](CDrivenDialog& d) {
+            expectShown(d.Handle(), 640, 480);
+            d.PostMessage(WM_WEBDLG_CLOSE, 4);
+        },
+    });
+    EXPECT_EQ(dialog.DoModal(), 4);
+}
+
+TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
+{
+    ASSERT_TRUE(JS::CChildCreator().CreateChildWindow(m_page.Path(L"index.html"), true));
+    HWND child = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &TakeFirst, reinterpret_cast<LPARAM>(&child));
+    ASSERT_TRUE(child && BrowserOf(child, m_page.Path(L"index.html")));
+    ::PostMessageW(child, WM_WEBDLG_SHOW_SIZED, 300, 200);
+    ASSERT_TRUE(Tests::PumpUntil([child] { return ::IsWindowVisible(child) != FALSE; }, 10000));
+    const POINT corner = Cxx::Core::Utils::CalcWindowPosition(SIZE{300, 200}, 1, &Cxx::Core::Utils::GetWorkAreaAndTaskbar);
+    const RECT rect = RectOf(child);
+    EXPECT_EQ(rect.left, corner.x);
+    EXPECT_EQ(rect.top, corner.y);
+    EXPECT_EQ(rect.right - rect.left, 300);
+
+    ::PostMessageW(child, WM_WEBDLG_CLOSE, 0, 0);
+    EXPECT_TRUE(Tests::PumpUntil([child] { return !::IsWindow(child); }, 10000));
+}
