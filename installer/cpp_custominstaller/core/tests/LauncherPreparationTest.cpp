@@ -37,6 +37,33 @@ private:
     std::atomic<int> m_prepared{0};
 };
 
+// Ready as soon as the launcher is asked to stop, as a signer check that ends
+// during the teardown; counts how often the launcher asked for the file to run.
+class CFileReadyOnStop : public IInstaller {
+public:
+    std::wstring GetPath() const override
+    {
+        ++m_started;
+        return L"setup.exe";
+    }
+    int Prepare() override
+    {
+        m_preparing = true;
+        const std::stop_token token = Cxx::Core::Utils::ThisThreadStopToken();
+        for (int i = 0; i < 30000 && !token.stop_requested(); ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return PR_Ready;
+    }
+    bool Write() override { return true; }
+    bool Preparing() const { return m_preparing; }
+    int Started() const { return m_started; }
+
+private:
+    mutable std::atomic<int> m_started{0};
+    std::atomic<bool> m_preparing{false};
+};
+
 class LauncherPreparationTest : public testing::Test {
 protected:
     // Runs one launch to its end and returns the hits.
@@ -140,6 +167,22 @@ TEST_F(LauncherPreparationTest, DestroyingTheLauncherEndsItsPauseAndAGoneManager
     ASSERT_TRUE(launcher.Launch(nullptr, gone, nullptr));
     launcher.Join();
     EXPECT_EQ(m_analytics->Hits(), Calls{"exception !m_installer/IR_/0/2"});
+}
+
+TEST_F(LauncherPreparationTest, AStopAskedForWhileTheFileIsPreparedStartsNoInstaller)
+{
+    const auto file = std::make_shared<CFileReadyOnStop>();
+    {
+        CInstallerLauncher launcher(nullptr, m_analytics, m_time.Timing());
+        ASSERT_TRUE(launcher.Launch(file, m_callback, m_page));
+        for (int i = 0; i < 5000 && !file->Preparing(); ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_TRUE(file->Preparing());
+    }
+    EXPECT_EQ(file->Started(), 0);
+    EXPECT_EQ(m_analytics->Hits(), Calls{"exception /IR_/0/2"});
+    EXPECT_EQ(m_callback->Calls(), Calls{"failed 0"});
 }
 
 } // namespace

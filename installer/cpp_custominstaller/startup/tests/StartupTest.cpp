@@ -29,8 +29,10 @@ public:
     bool Start(std::shared_ptr<Core::JS::IInstallProgressJSCallback> callback) override
     {
         m_log.push_back(m_name + (callback ? ".Start(callback)" : ".Start(none)"));
+        m_started = true;
         return true;
     }
+    bool HasStarted() override { return m_started; }
     bool Cancel() override { return false; }
     void Wait() override
     {
@@ -44,6 +46,7 @@ private:
     std::string m_name;
     int m_finalState;
     int m_state = Core::IS_NotFinished;
+    bool m_started = false;
     Log& m_log;
 };
 
