@@ -37,31 +37,26 @@ private:
     std::atomic<int> m_prepared{0};
 };
 
-// Ready as soon as the launcher is asked to stop, as a signer check that ends
-// during the teardown; counts how often the launcher asked for the file to run.
-class CFileReadyOnStop : public IInstaller {
-public:
+// Ready once the launcher is asked to stop, as a signer check that ends during
+// the teardown; counts the launcher's attempts to run it.
+struct CFileReadyOnStop : IInstaller {
     std::wstring GetPath() const override
     {
-        ++m_started;
+        ++started;
         return L"setup.exe";
     }
     int Prepare() override
     {
-        m_preparing = true;
-        const std::stop_token token = Cxx::Core::Utils::ThisThreadStopToken();
-        for (int i = 0; i < 30000 && !token.stop_requested(); ++i) {
+        preparing = true;
+        for (int i = 0; i < 30000 && !Cxx::Core::Utils::ThisThreadStopToken().stop_requested(); ++i) {
             std::this_thread::sleep_for(1ms);
         }
         return PR_Ready;
     }
     bool Write() override { return true; }
-    bool Preparing() const { return m_preparing; }
-    int Started() const { return m_started; }
 
-private:
-    mutable std::atomic<int> m_started{0};
-    std::atomic<bool> m_preparing{false};
+    mutable std::atomic<int> started{0};
+    std::atomic<bool> preparing{false};
 };
 
 class LauncherPreparationTest : public testing::Test {
@@ -175,12 +170,12 @@ TEST_F(LauncherPreparationTest, AStopAskedForWhileTheFileIsPreparedStartsNoInsta
     {
         CInstallerLauncher launcher(nullptr, m_analytics, m_time.Timing());
         ASSERT_TRUE(launcher.Launch(file, m_callback, m_page));
-        for (int i = 0; i < 5000 && !file->Preparing(); ++i) {
+        for (int i = 0; i < 5000 && !file->preparing; ++i) {
             std::this_thread::sleep_for(1ms);
         }
-        ASSERT_TRUE(file->Preparing());
+        ASSERT_TRUE(file->preparing);
     }
-    EXPECT_EQ(file->Started(), 0);
+    EXPECT_EQ(file->started, 0);
     EXPECT_EQ(m_analytics->Hits(), Calls{"exception /IR_/0/2"});
     EXPECT_EQ(m_callback->Calls(), Calls{"failed 0"});
 }
