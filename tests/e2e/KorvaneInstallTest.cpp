@@ -218,6 +218,33 @@ TEST_F(KorvaneInstall, FailuresEndWithTheirExitCodeAndReportTheirCause)
     }
 }
 
+// Without a switch the page never shows (the browser cannot render here): the road times out
+// once and runs the installer with its own interface, which the test installer goes through alone.
+TEST_F(KorvaneInstall, WithoutASwitchThePageTimesOutAndTheInstallerShowsItsOwnInterface)
+{
+    Offer(L"exit0");
+    ::SetEnvironmentVariableW(L"KV_NSIS_AUTO_PAGES", L"1");
+    EXPECT_EQ(RunKorvane(L"/GA_TRACKING_UID=6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b"), 0);
+    ::SetEnvironmentVariableW(L"KV_NSIS_AUTO_PAGES", nullptr);
+    std::wstring name;
+    EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
+    std::wstring parsed;
+    ASSERT_TRUE(KvTest::ReadUtf16File(m_scope.CommandLineFile() + L".parsed", parsed));
+    EXPECT_EQ(parsed.substr(0, parsed.find(L'\r')), L"silent=0");
+    const std::wstring received = ReceivedCommandLine();
+    EXPECT_EQ(received.substr(received.find(L'"', 1) + 1),
+              L" /GA_TRACKING_UID=\"6f1c2b9e3a4d4e5f8a7b0c1d2e3f4a5b\" /BUILD_ID=\"0\" /LANG=\"en\" /DELAY=0")
+        << fs::path(received).string();
+    EXPECT_TRUE(fs::is_empty(m_temp)) << "the page or the download outlived the run";
+
+    const std::vector<CRecordedHit> hits = HitsOfTheRun();
+    EXPECT_EQ(EventActions(hits), (std::vector<std::string>{"InstallerStartW", "InstallerSuccessW", "InstallerFinishW"}));
+    const auto exceptions = ExceptionTexts(hits);
+    ASSERT_EQ(exceptions.size(), 1u);
+    EXPECT_EQ(exceptions[0].substr(0, 2), "IJ") << exceptions[0];
+    EXPECT_EQ(exceptions[0].substr(exceptions[0].size() - 8), "_timeout") << exceptions[0];
+}
+
 // The one case that waits out the real limit (about two minutes) of the signer check.
 TEST_F(KorvaneInstall, ATamperedInstallerIsNeverStartedAndEndsWith15)
 {

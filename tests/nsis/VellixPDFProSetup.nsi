@@ -9,7 +9,8 @@
 ; exists (at most 60 s) it waits, so a test can watch it running. With exit code
 ; 0 it installs the product and its uninstall key; with any other code it
 ; installs nothing and exits with that code. "/NO_UI" and "/VS" make it silent
-; like "/S".
+; like "/S". While KV_NSIS_AUTO_PAGES is set, its own interface runs without a
+; user: it skips the folder page and closes when the files are in place.
 
 !ifndef EXIT_CODE | OUTFILE | PRODUCT_EXE
   !error "EXIT_CODE, OUTFILE and PRODUCT_EXE must be defined"
@@ -42,7 +43,7 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Test installer"
 
-Page directory
+Page directory SkipWithoutUser
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
@@ -95,7 +96,18 @@ Function .onInit
   !endif
 FunctionEnd
 
+Function SkipWithoutUser
+  ReadEnvStr $0 KV_NSIS_AUTO_PAGES
+  ${If} $0 != ""
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Section "Install"
+  ReadEnvStr $0 KV_NSIS_AUTO_PAGES
+  ${If} $0 != ""
+    SetAutoClose true
+  ${EndIf}
   SetOutPath "$INSTDIR"
   File "/oname=VellixPDF.exe" "${PRODUCT_EXE}"
   WriteUninstaller "$INSTDIR\uninstall.exe"

@@ -26,6 +26,8 @@ public:
     virtual int GetState() = 0;
     // The callback may be empty (the windowless roads).
     virtual bool Start(std::shared_ptr<JS::IInstallProgressJSCallback> callback) = 0;
+    // True once Start was called: an installation may be under way.
+    virtual bool HasStarted() = 0;
     virtual bool Cancel() = 0;
     // Returns when the installation's threads have ended.
     virtual void Wait() = 0;

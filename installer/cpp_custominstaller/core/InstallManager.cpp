@@ -29,10 +29,15 @@ CInstallManager::CInstallManager(std::unique_ptr<IInstallerSource> source, std::
 
 CInstallManager::~CInstallManager()
 {
-    // The source first: its threads may still hand a file to the launcher.
-    // Both are gone before anything their threads read is released.
-    m_source.reset();
+    // The launcher first, so that a download that succeeds while the source is
+    // being stopped starts no installer. Both are gone before anything their
+    // threads read is released.
+    {
+        std::lock_guard stage(m_stageLock);
+        m_stopping = true;
+    }
     m_launcher.reset();
+    m_source.reset();
     m_sessionHandler.reset();
     m_sourceCallbackSelf.reset();
     m_launcherCallbackSelf.reset();
@@ -50,6 +55,7 @@ bool CInstallManager::Start(std::shared_ptr<JS::IInstallProgressJSCallback> call
     if (!m_inFlight.compare_exchange_strong(idle, true)) {
         return false;
     }
+    m_started.store(true);
     m_state.exchange(IS_NotFinished);
     {
         std::lock_guard guard(m_callbackLock);
@@ -65,6 +71,11 @@ bool CInstallManager::Start(std::shared_ptr<JS::IInstallProgressJSCallback> call
         OnSourceFailed();
     }
     return true;
+}
+
+bool CInstallManager::HasStarted()
+{
+    return m_started.load();
 }
 
 bool CInstallManager::Cancel()
@@ -90,16 +101,21 @@ void CInstallManager::OnSourceReady(std::shared_ptr<IInstaller> installer)
         OnSourceFailed();
         return;
     }
-    if (!m_launcher) {
-        OnLaunchFailed(LF_General);
-        return;
-    }
     std::shared_ptr<JS::IInstallProgressJSCallback> page;
     {
         std::lock_guard guard(m_callbackLock);
         page = m_progressCallback;
     }
-    if (!m_launcher->Launch(installer, std::weak_ptr<IInstallerLauncherCallback>(m_launcherCallbackSelf), page)) {
+    bool launched = false;
+    {
+        std::lock_guard stage(m_stageLock);
+        if (m_stopping) {
+            return;
+        }
+        launched = m_launcher &&
+                   m_launcher->Launch(installer, std::weak_ptr<IInstallerLauncherCallback>(m_launcherCallbackSelf), page);
+    }
+    if (!launched) {
         OnLaunchFailed(LF_General);
     }
 }

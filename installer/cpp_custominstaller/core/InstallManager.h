@@ -17,7 +17,8 @@ public:
     CInstallManager(std::unique_ptr<IInstallerSource> source, std::unique_ptr<IInstallerLauncher> launcher,
                     std::shared_ptr<CustomInstaller::IGASessionHandler> sessionHandler,
                     std::shared_ptr<IInstallAnalytics> analytics);
-    // Waits for every thread that could still call back.
+    // Waits for every thread that could still call back. A file that the source
+    // hands over meanwhile is not run.
     ~CInstallManager() override;
     CInstallManager(const CInstallManager&) = delete;
     CInstallManager& operator=(const CInstallManager&) = delete;
@@ -25,6 +26,7 @@ public:
     int GetState() override;
     // False, with nothing changed, while an earlier run has no outcome yet.
     bool Start(std::shared_ptr<JS::IInstallProgressJSCallback> callback) override;
+    bool HasStarted() override;
     // Neither stage can be stopped once begun: true only when one of them
     // accepted the request; a real cancellation arrives as its own outcome.
     bool Cancel() override;
@@ -43,6 +45,9 @@ private:
     std::shared_ptr<JS::IInstallProgressJSCallback> Finish(EInstallState state);
     void SendEvent(const char* action);
 
+    // Guards handing a file to the launcher against the destructor stopping it.
+    std::mutex m_stageLock;
+    bool m_stopping = false;
     std::mutex m_callbackLock;
     std::shared_ptr<JS::IInstallProgressJSCallback> m_progressCallback;
     // Non-owning: the stages get weak references to the manager from them.
@@ -54,6 +59,7 @@ private:
     std::shared_ptr<IInstallAnalytics> m_analytics;
     std::atomic<int> m_state{IS_NotFinished};
     std::atomic<bool> m_inFlight{false};
+    std::atomic<bool> m_started{false};
 };
 
 } // namespace CustomInstaller::Core

@@ -110,6 +110,11 @@ void CInstallerLauncher::Run(const std::shared_ptr<IInstallerLauncherCallback>& 
         ::SetLastError(0);
         prepared = m_installer->Prepare();
         if (prepared == PR_Ready) {
+            // A stop comes from an owner that is going away: no installer may start
+            // for it, also when the stop came while the file was being checked.
+            if (Cxx::Core::Utils::ThisThreadStopToken().stop_requested()) {
+                break;
+            }
             ::SetLastError(0);
             started = Cxx::Core::Utils::ExecuteAndGetExitCode(m_installer->GetPath(), commandLine, exitCode, true);
             startError = ::GetLastError();

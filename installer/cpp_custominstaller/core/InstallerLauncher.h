@@ -35,8 +35,8 @@ public:
     // The command line and the analytics may be null.
     CInstallerLauncher(std::shared_ptr<CommandLine::INSISCommandLine> commandLine,
                        std::shared_ptr<IInstallAnalytics> analytics, CLaunchTiming timing = CLaunchTiming::System());
-    // Stops the pauses and waits for the thread; a running installer is
-    // waited for until it ends.
+    // Stops the pauses and waits for the thread; an installer that has not
+    // started yet never starts, a running one is waited for until it ends.
     ~CInstallerLauncher() override;
     CInstallerLauncher(const CInstallerLauncher&) = delete;
     CInstallerLauncher& operator=(const CInstallerLauncher&) = delete;

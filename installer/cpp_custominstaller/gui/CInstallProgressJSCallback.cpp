@@ -53,26 +53,26 @@ void CInstallProgressJSCallback::OnStarted()
     if (m_createTiming) {
         m_timing = m_createTiming(AppMetrics::CTimingData("InstallDuration", "Install", 0, std::nullopt));
     }
-    SendCallRequest(L"onStarted", CArgumentList());
+    SendCallRequest(L"onStarted", CArgumentList(), CD_Always);
 }
 
 void CInstallProgressJSCallback::OnProgress(float percent)
 {
     CArgumentList arguments;
     arguments.Add(CVariant::Float(percent));
-    SendCallRequest(L"onProgress", arguments);
+    SendCallRequest(L"onProgress", arguments, CD_MayDrop);
 }
 
 void CInstallProgressJSCallback::OnError(int code)
 {
     CArgumentList arguments;
     arguments.Add(CVariant::Int(code));
-    SendCallRequest(L"onError", arguments);
+    SendCallRequest(L"onError", arguments, CD_Always);
 }
 
 void CInstallProgressJSCallback::OnCancel()
 {
-    SendCallRequest(L"onCancel", CArgumentList());
+    SendCallRequest(L"onCancel", CArgumentList(), CD_Always);
 }
 
 void CInstallProgressJSCallback::OnFinish()
@@ -80,7 +80,7 @@ void CInstallProgressJSCallback::OnFinish()
     if (m_timing) {
         m_timing->SendElapsed();
     }
-    SendCallRequest(L"onFinish", CArgumentList());
+    SendCallRequest(L"onFinish", CArgumentList(), CD_Always);
 }
 
 void CInstallProgressJSCallback::Detach()
@@ -101,7 +101,8 @@ void CInstallProgressJSCallback::Detach()
     }
 }
 
-bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const CArgumentList& arguments)
+bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const CArgumentList& arguments,
+                                                 ECallDelivery delivery)
 {
     if (!HasWindow()) {
         return false;
@@ -126,14 +127,18 @@ bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const
     // On the UI thread this calls the window procedure directly. A call that times out may
     // still reach the window later: it then finds no request under its id and does nothing.
     DWORD_PTR answer = 0;
-    const LRESULT sent = ::SendMessageTimeoutW(window, kCallMessage, 0, static_cast<LPARAM>(id),
-                                               SMTO_NORMAL | SMTO_ABORTIFHUNG, m_callTimeoutMs, &answer);
+    if (delivery == CD_Always) {
+        answer = static_cast<DWORD_PTR>(::SendMessageW(window, kCallMessage, 0, static_cast<LPARAM>(id)));
+    } else if (!::SendMessageTimeoutW(window, kCallMessage, 0, static_cast<LPARAM>(id), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                      m_callTimeoutMs, &answer)) {
+        answer = 0;
+    }
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_requests.erase(id);
         --m_inFlight;
     }
-    return sent != 0 && answer != 0;
+    return answer != 0;
 }
 
 bool CInstallProgressJSCallback::ProcessWindowMessage(HWND, UINT message, WPARAM, LPARAM lParam, LRESULT& result,

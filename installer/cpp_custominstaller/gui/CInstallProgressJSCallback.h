@@ -26,16 +26,24 @@ struct CJSCallRequest {
 
 // The page's install callbacks, callable from any thread. Every call is carried to the
 // UI thread by a hidden window and runs there, one at a time and in the order made; the
-// caller waits until the page has seen it. Once the page is gone (Detach), calls fail at
-// once instead of waiting for a UI thread that no longer serves them.
+// caller waits until the page has seen it. Only progress may be dropped when the UI thread
+// is busy: the page leaves its progress screen on the outcome alone. Once the page is gone
+// (Detach), calls fail at once instead of waiting for a UI thread that no longer serves them.
 class CInstallProgressJSCallback final : public BrowserControl::Window::CWindowImpl,
                                          public IInstallProgressJSCallback {
 public:
     // lParam identifies the request; wParam is 0.
     static constexpr UINT kCallMessage = WM_USER + 1;
-    // How long a worker waits for a UI thread that takes no messages; a thread that has
-    // not taken any for 5 seconds counts as hung and is not waited for at all.
+    // How long a progress call waits for a UI thread that takes no messages; a thread that
+    // has not taken any for 5 seconds counts as hung and is not waited for at all.
     static constexpr DWORD kDefaultCallTimeoutMs = 10000;
+
+    enum ECallDelivery {
+        // Given up after the call time-out.
+        CD_MayDrop,
+        // Waits until the UI thread has run it, or Detach answered it.
+        CD_Always,
+    };
 
     // Empty when analytics is not running.
     using CTimingFactory = std::function<std::unique_ptr<AppMetrics::ITiming>(const AppMetrics::CTimingData&)>;
@@ -60,7 +68,8 @@ public:
 
     // True when the page's method ran and succeeded, or the page's object answers the
     // name with its default member.
-    bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments);
+    bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments,
+                         ECallDelivery delivery);
 
 protected:
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,

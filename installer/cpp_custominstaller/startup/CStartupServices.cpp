@@ -7,10 +7,12 @@
 #include "installer/cpp_custominstaller/core/InstallerLauncher.h"
 #include "installer/cpp_custominstaller/core/NSISCommandLine.h"
 #include "installer/cpp_custominstaller/core/WebInstallerSource.h"
+#include "installer/cpp_custominstaller/gui/WebUiFiles.h"
 #include "installer/cpp_custominstaller/session/BrowserEmulationValue.h"
 #include "installer/cpp_custominstaller/session/GASessionHandler.h"
 #include "installer/cpp_custominstaller/session/MetricsInstallAnalytics.h"
 #include "installer/cpp_custominstaller/session/TrackingUid.h"
+#include "installer/cpp_custominstaller/startup/CWebInstaller.h"
 #include "installer/cpp_custominstaller/startup/InstanceChecks.h"
 #include "kv_config.h"
 
@@ -128,9 +130,15 @@ IStartupServices::ManagerPtr CStartupServices::CreateSilentInstallManager(const 
                                                              details, options, KeepDelay, &AppMetrics::IsSessionStarted));
 }
 
-int CStartupServices::RunInstallerWindow(const ManagerPtr&, const CInstallerOptions&)
+std::unique_ptr<Gui::CWebUiFiles> CStartupServices::UnpackWebUi()
 {
-    return 0;
+    return Gui::UnpackWebUi();
+}
+
+int CStartupServices::RunInstallerWindow(const Gui::CWebUiFiles&, const ManagerPtr&, const CInstallerOptions&)
+{
+    // No installer window yet: its page never shows, so the road falls back as after a page time-out.
+    return CWebInstaller::PageTimeoutResult;
 }
 
 } // namespace CustomInstaller

@@ -28,7 +28,9 @@ public:
                                          const CInstallerOptions& options) override;
     ManagerPtr CreateSilentInstallManager(const SessionHandlerPtr& sessionHandler, const CInstallationDetails& details,
                                           const CInstallerOptions& options) override;
-    int RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options) override;
+    std::unique_ptr<Gui::CWebUiFiles> UnpackWebUi() override;
+    int RunInstallerWindow(const Gui::CWebUiFiles& page, const ManagerPtr& manager,
+                           const CInstallerOptions& options) override;
 };
 
 } // namespace CustomInstaller

@@ -9,8 +9,8 @@
 
 namespace CustomInstaller {
 
-// Shows the installer page, which starts the manager itself. Returns as soon
-// as the window has closed, without waiting for the manager.
+// Shows the installer page, which starts the manager itself. An installation
+// that the page started is waited for, also when the page closes before it ends.
 class CWebInstaller : public IInstaller {
 public:
     // The dialog result of a page that never showed itself.
@@ -18,7 +18,8 @@ public:
 
     CWebInstaller(const std::shared_ptr<Core::IInstallManager>& manager,
                   const Core::CommandLine::CInstallerOptions& options, IStartupServices& services);
-    // EC_PageTimeout when the page did not show in time.
+    // EC_PageTimeout when the page did not show in time, or could not be
+    // written, and never started the manager.
     int Run() override;
 
 private:

@@ -12,6 +12,10 @@
 
 namespace CustomInstaller {
 
+namespace Gui {
+class CWebUiFiles;
+}
+
 // One analytics event of the start-up (narrow texts, as the analytics client takes them).
 struct CStartupEvent {
     std::string action;
@@ -71,9 +75,13 @@ public:
                                                   const CInstallationDetails& details,
                                                   const CInstallerOptions& options) = 0;
 
-    // Unpacks the page, runs the installer window modally and removes the
-    // page again; answers the dialog result (32000: the page never showed).
-    virtual int RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options) = 0;
+    // Writes the installer page into a folder of its own; null when it could not be written.
+    virtual std::unique_ptr<Gui::CWebUiFiles> UnpackWebUi() = 0;
+    // Runs the installer window modally over the unpacked page, whose folder is
+    // the only one its browser trusts; answers the dialog result (32000: the
+    // page never showed).
+    virtual int RunInstallerWindow(const Gui::CWebUiFiles& page, const ManagerPtr& manager,
+                                   const CInstallerOptions& options) = 0;
 };
 
 } // namespace CustomInstaller

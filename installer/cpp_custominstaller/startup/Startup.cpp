@@ -20,7 +20,7 @@ namespace OptionNames = Core::CommandLine::OptionNames;
 const char* const InstallCategory = "Install";
 
 // The web road; falls back to the windowless front-end with the NSIS
-// installer's own interface when the page never showed.
+// installer's own interface when the page never showed and started nothing.
 int RunWebRoad(IStartupServices& services, const std::shared_ptr<IGASessionHandler>& sessionHandler,
                const CInstallationDetails& details, const CInstallerOptions& options,
                std::shared_ptr<Core::IInstallManager>& manager)

@@ -22,12 +22,20 @@ struct CStageLog {
     bool startAnswer = true;
     bool launchAnswer = true;
     bool cancelAnswer = false;
+    // Handed to the manager while the source is being destroyed.
+    std::shared_ptr<IInstaller> readyWhenStopped;
 };
 
 class CFakeSource : public IInstallerSource {
 public:
     explicit CFakeSource(CStageLog& log) : m_log(log) {}
-    ~CFakeSource() override { m_log.calls.push_back("source destroyed"); }
+    ~CFakeSource() override
+    {
+        if (const auto manager = m_log.sourceCallback.lock(); manager && m_log.readyWhenStopped) {
+            manager->OnSourceReady(m_log.readyWhenStopped);
+        }
+        m_log.calls.push_back("source destroyed");
+    }
     bool Start(std::weak_ptr<IInstallerSourceCallback> callback,
                std::shared_ptr<JS::IInstallProgressJSCallback> page) override
     {
@@ -258,18 +266,24 @@ TEST_F(InstallManagerTest, CancelAsksBothStagesAndReportsNoCancellation)
     EXPECT_EQ(manager->GetState(), IS_Succeeded);
 }
 
-TEST_F(InstallManagerTest, WaitJoinsBothStagesAndDestructionEndsTheSourceFirst)
+// A download that succeeds while the source is being stopped runs nothing.
+TEST_F(InstallManagerTest, WaitJoinsBothStagesAndDestructionStopsTheLauncherFirst)
 {
     auto manager = Make();
+    EXPECT_FALSE(manager->HasStarted());
     ASSERT_TRUE(manager->Start(nullptr));
+    EXPECT_TRUE(manager->HasStarted());
     const auto callback = m_log.sourceCallback;
     m_log.calls.clear();
     manager->Wait();
     EXPECT_EQ(m_log.calls, (Calls{"source join", "launcher join"}));
     m_log.calls.clear();
+    m_log.readyWhenStopped = std::make_shared<CFileStandIn>();
     manager.reset();
-    EXPECT_EQ(m_log.calls, (Calls{"source destroyed", "launcher destroyed"}));
+    EXPECT_EQ(m_log.calls, (Calls{"launcher destroyed", "source destroyed"}));
     EXPECT_TRUE(callback.expired());
+    EXPECT_TRUE(m_analytics->Hits().empty());
+    EXPECT_TRUE(m_session->Calls().empty());
 }
 
 } // namespace

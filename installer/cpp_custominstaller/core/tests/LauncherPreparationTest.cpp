@@ -37,6 +37,28 @@ private:
     std::atomic<int> m_prepared{0};
 };
 
+// Ready once the launcher is asked to stop, as a signer check that ends during
+// the teardown; counts the launcher's attempts to run it.
+struct CFileReadyOnStop : IInstaller {
+    std::wstring GetPath() const override
+    {
+        ++started;
+        return L"setup.exe";
+    }
+    int Prepare() override
+    {
+        preparing = true;
+        for (int i = 0; i < 30000 && !Cxx::Core::Utils::ThisThreadStopToken().stop_requested(); ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return PR_Ready;
+    }
+    bool Write() override { return true; }
+
+    mutable std::atomic<int> started{0};
+    std::atomic<bool> preparing{false};
+};
+
 class LauncherPreparationTest : public testing::Test {
 protected:
     // Runs one launch to its end and returns the hits.
@@ -140,6 +162,22 @@ TEST_F(LauncherPreparationTest, DestroyingTheLauncherEndsItsPauseAndAGoneManager
     ASSERT_TRUE(launcher.Launch(nullptr, gone, nullptr));
     launcher.Join();
     EXPECT_EQ(m_analytics->Hits(), Calls{"exception !m_installer/IR_/0/2"});
+}
+
+TEST_F(LauncherPreparationTest, AStopAskedForWhileTheFileIsPreparedStartsNoInstaller)
+{
+    const auto file = std::make_shared<CFileReadyOnStop>();
+    {
+        CInstallerLauncher launcher(nullptr, m_analytics, m_time.Timing());
+        ASSERT_TRUE(launcher.Launch(file, m_callback, m_page));
+        for (int i = 0; i < 5000 && !file->preparing; ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        ASSERT_TRUE(file->preparing);
+    }
+    EXPECT_EQ(file->started, 0);
+    EXPECT_EQ(m_analytics->Hits(), Calls{"exception /IR_/0/2"});
+    EXPECT_EQ(m_callback->Calls(), Calls{"failed 0"});
 }
 
 } // namespace

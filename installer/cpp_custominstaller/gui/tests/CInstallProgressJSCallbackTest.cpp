@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -146,7 +147,7 @@ TEST_F(InstallProgressJSCallback, MissingPageMethodFailsQuietly)
     bool cancelAnswer = true;
     CWorkerThread worker([&] {
         callback->OnCancel();
-        cancelAnswer = callback->SendCallRequest(L"onCancel", CArgumentList());
+        cancelAnswer = callback->SendCallRequest(L"onCancel", CArgumentList(), CInstallProgressJSCallback::CD_Always);
         callback->OnFinish();
     });
     ASSERT_TRUE(worker.PumpUntilDone(kGenerous));
@@ -188,7 +189,7 @@ TEST_F(InstallProgressJSCallback, AfterDetachWorkerCallsReturnWithoutTheUiThread
     bool answer = true;
     CWorkerThread worker([&] {
         callback->OnProgress(60.0f);
-        answer = callback->SendCallRequest(L"onFinish", CArgumentList());
+        answer = callback->SendCallRequest(L"onFinish", CArgumentList(), CInstallProgressJSCallback::CD_Always);
     });
     ASSERT_TRUE(WaitWithoutPumping(worker));
     EXPECT_FALSE(answer);
@@ -196,13 +197,15 @@ TEST_F(InstallProgressJSCallback, AfterDetachWorkerCallsReturnWithoutTheUiThread
     EXPECT_EQ(m_page->CallCount(), 0u);
 }
 
-// A worker already waiting on its call when the page goes is answered by Detach itself.
+// A worker already waiting on its outcome when the page goes is answered by Detach itself.
 TEST_F(InstallProgressJSCallback, DetachAnswersAWaitingWorker)
 {
-    auto callback = Make(kPageMethods, {}, INFINITE);
+    auto callback = Make();
     ASSERT_NE(callback, nullptr);
     bool answer = true;
-    CWorkerThread worker([&] { answer = callback->SendCallRequest(L"onProgress", CArgumentList()); });
+    CWorkerThread worker([&] {
+        answer = callback->SendCallRequest(L"onFinish", CArgumentList(), CInstallProgressJSCallback::CD_Always);
+    });
     const ULONGLONG deadline = ::GetTickCount64() + kGenerous;
     while (!(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && ::GetTickCount64() < deadline) {
         ::Sleep(1);
@@ -221,13 +224,49 @@ TEST_F(InstallProgressJSCallback, UnservedCallTimesOutAndIsNotRunLater)
     auto callback = Make(kPageMethods, {}, 200);
     ASSERT_NE(callback, nullptr);
     bool answer = true;
-    CWorkerThread worker([&] { answer = callback->SendCallRequest(L"onProgress", CArgumentList()); });
+    CWorkerThread worker([&] {
+        answer = callback->SendCallRequest(L"onProgress", CArgumentList(), CInstallProgressJSCallback::CD_MayDrop);
+    });
     ASSERT_TRUE(WaitWithoutPumping(worker));
     EXPECT_FALSE(answer);
     PumpUntil([] { return false; }, 100);
     EXPECT_EQ(m_page->CallCount(), 0u);
     callback->OnFinish();
     EXPECT_EQ(m_page->CallCount(), 1u);
+}
+
+// A UI thread busy for longer than the call time-out misses the progress sent meanwhile,
+// never the outcome, which would leave the page on its progress screen.
+TEST_F(InstallProgressJSCallback, ABusyUiThreadMayMissProgressButNeverTheOutcome)
+{
+    constexpr DWORD kTimeoutMs = 100;
+    const std::pair<std::wstring, void (*)(IInstallProgressJSCallback&)> outcomes[] = {
+        {L"onFinish", [](IInstallProgressJSCallback& page) { page.OnFinish(); }},
+        {L"onError", [](IInstallProgressJSCallback& page) { page.OnError(3); }},
+        {L"onCancel", [](IInstallProgressJSCallback& page) { page.OnCancel(); }},
+    };
+    for (const auto& [name, report] : outcomes) {
+        SCOPED_TRACE(testing::Message() << std::string(name.begin(), name.end()));
+        auto callback = Make(kPageMethods, {}, kTimeoutMs);
+        ASSERT_NE(callback, nullptr);
+        std::atomic<bool> reporting{false};
+        CWorkerThread worker([&, report = report] {
+            callback->OnProgress(60.0f);
+            reporting = true;
+            report(*callback);
+        });
+        const ULONGLONG deadline = ::GetTickCount64() + kGenerous;
+        while (!reporting && ::GetTickCount64() < deadline) {
+            ::Sleep(1);
+        }
+        ASSERT_TRUE(reporting);
+        // Still busy for well past the time-out after the outcome was sent.
+        ::Sleep(3 * kTimeoutMs);
+        ASSERT_TRUE(worker.PumpUntilDone(kGenerous));
+        const auto calls = m_page->Calls();
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].name, name);
+    }
 }
 
 // A worker that drops the last reference leaves the page object to the UI thread.

@@ -2,6 +2,7 @@
 // that the page's resource table gives it, with the built file's bytes.
 #include "cxx/core/Handle.h"
 #include "cxx/core/TextUtils.h"
+#include "tests/support/DataModule.h"
 #include "tests/support/TestProcess.h"
 
 #include <boost/json.hpp>
@@ -15,11 +16,6 @@
 
 namespace {
 
-struct ModuleTraits {
-    static HMODULE Invalid() { return nullptr; }
-    static void Close(HMODULE module) { ::FreeLibrary(module); }
-};
-
 std::string ReadHostFile(const std::string& hostPath)
 {
     std::ifstream in(std::filesystem::path(KvTest::BuiltProgramPath(hostPath)), std::ios::binary);
@@ -30,9 +26,7 @@ std::string ReadHostFile(const std::string& hostPath)
 
 TEST(PageResourcesTest, KorvaneCarriesEveryPageFileUnderItsIdAndType)
 {
-    const Cxx::Core::CUniqueHandle<ModuleTraits> korvane(::LoadLibraryExW(
-        KvTest::BuiltProgramPath(KV_KORVANE_EXE).c_str(), nullptr,
-        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    const KvTest::CDataModule korvane = KvTest::LoadDataModule(KvTest::BuiltProgramPath(KV_KORVANE_EXE));
     ASSERT_TRUE(korvane);
     const auto table = boost::json::parse(ReadHostFile(KV_PAGE_TABLE)).as_array();
     ASSERT_EQ(table.size(), 22u);

@@ -1,17 +1,24 @@
+#include "installer/cpp_custominstaller/gui/WebUiFiles.h"
 #include "installer/cpp_custominstaller/startup/CBasicInstaller.h"
 #include "installer/cpp_custominstaller/startup/CWebInstaller.h"
 #include "installer/cpp_custominstaller/startup/ExitCodes.h"
 #include "installer/cpp_custominstaller/startup/Startup.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace CustomInstaller;
 using Core::CommandLine::CInstallationDetails;
 using Core::CommandLine::CInstallerOptions;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,8 +26,9 @@ using Log = std::vector<std::string>;
 
 class FakeInstallManager : public Core::IInstallManager {
 public:
-    FakeInstallManager(std::string name, int finalState, Log& log)
-        : m_name(std::move(name)), m_finalState(finalState), m_log(log)
+    // onWait runs inside Wait, on the thread that waits.
+    FakeInstallManager(std::string name, int finalState, Log& log, std::function<void()> onWait = {})
+        : m_name(std::move(name)), m_finalState(finalState), m_log(log), m_onWait(std::move(onWait))
     {
     }
     ~FakeInstallManager() override { m_log.push_back(m_name + ".destroyed"); }
@@ -29,22 +37,27 @@ public:
     bool Start(std::shared_ptr<Core::JS::IInstallProgressJSCallback> callback) override
     {
         m_log.push_back(m_name + (callback ? ".Start(callback)" : ".Start(none)"));
+        m_started = true;
         return true;
     }
+    bool HasStarted() override { return m_started; }
     bool Cancel() override { return false; }
     void Wait() override
     {
         m_log.push_back(m_name + ".Wait");
+        if (m_onWait) {
+            m_onWait();
+        }
         m_state = m_finalState;
     }
-    // What a page does: runs the installation while the window is open.
-    void Finish() { m_state = m_finalState; }
 
 private:
     std::string m_name;
     int m_finalState;
     int m_state = Core::IS_NotFinished;
+    bool m_started = false;
     Log& m_log;
+    std::function<void()> m_onWait;
 };
 
 class FakeSessionHandler : public IGASessionHandler {
@@ -76,14 +89,20 @@ public:
     std::optional<int> webState;
     std::optional<int> basicState;
     std::optional<int> silentState;
-    // The dialog result; a page that shows itself also finishes the installation.
+    bool unpackSucceeds = true;
+    // The dialog result, and whether the page started the installation before it.
     int windowResult = 1;
+    bool pageStarts = true;
+    std::function<void()> webWait;
 
     // Records.
     Log log;
     std::vector<CStartupEvent> events;
     std::vector<CStartupException> exceptions;
     std::vector<CInstallationDetails> sessionDetails;
+    // The unpacked page's folder, and whether it was there while the window ran.
+    fs::path pageFolder;
+    bool pageThereDuringWindow = false;
 
     bool ExtractTrackingUid(const std::wstring& fileName) override
     {
@@ -136,7 +155,7 @@ public:
     ManagerPtr CreateWebInstallManager(const SessionHandlerPtr& handler, const CInstallationDetails&,
                                        const CInstallerOptions&) override
     {
-        return Make("web", webState, handler);
+        return Make("web", webState, handler, webWait);
     }
     ManagerPtr CreateBasicInstallManager(const SessionHandlerPtr& handler, const CInstallationDetails&,
                                          const CInstallerOptions&) override
@@ -148,20 +167,33 @@ public:
     {
         return Make("silent", silentState, handler);
     }
-    int RunInstallerWindow(const ManagerPtr& manager, const CInstallerOptions& options) override
+    std::unique_ptr<Gui::CWebUiFiles> UnpackWebUi() override
+    {
+        log.push_back("UnpackWebUi");
+        if (!unpackSucceeds) {
+            return nullptr;
+        }
+        pageFolder = fs::temp_directory_path() / ("kv-startup-page-" + std::to_string(::GetCurrentProcessId()));
+        fs::create_directories(pageFolder);
+        return std::make_unique<Gui::CWebUiFiles>(pageFolder.wstring());
+    }
+    int RunInstallerWindow(const Gui::CWebUiFiles& page, const ManagerPtr& manager,
+                           const CInstallerOptions& options) override
     {
         log.push_back("RunInstallerWindow(" + Narrow(options.GetLanguage()) + ")");
-        if (windowResult != CWebInstaller::PageTimeoutResult) {
-            static_cast<FakeInstallManager&>(*manager).Finish();
+        pageThereDuringWindow = fs::exists(fs::path(page.Folder()));
+        if (pageStarts) {
+            manager->Start(nullptr);
         }
         return windowResult;
     }
 
 private:
-    ManagerPtr Make(const std::string& name, const std::optional<int>& state, const SessionHandlerPtr& handler)
+    ManagerPtr Make(const std::string& name, const std::optional<int>& state, const SessionHandlerPtr& handler,
+                    std::function<void()> onWait = {})
     {
         log.push_back(std::string("Create:") + name + (handler ? "(session)" : "(no session)"));
-        return state ? std::make_shared<FakeInstallManager>(name, *state, log) : nullptr;
+        return state ? std::make_shared<FakeInstallManager>(name, *state, log, std::move(onWait)) : nullptr;
     }
 };
 
@@ -313,23 +345,70 @@ TEST(Startup, WithoutInternetTheWindowlessRoadEndsWith17AndStillFinishes)
                                    FinishSteps));
 }
 
-TEST(Startup, WebRoadAnswersTheManagerStateWhenTheWindowCloses)
+// The page's files are there while the window runs and gone before the installation is waited for.
+TEST(Startup, WebRoadWaitsForTheInstallationThePageStartedAndAnswersItsState)
 {
     FakeServices services;
     services.webState = Core::IS_InstallerExitCode5;
     EXPECT_EQ(RunSetup(L"/LANG=de", services), 11);
     EXPECT_EQ(services.log,
               Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
-                      "SendEvent(InstallerStartW)", "Create:web(session)", "RunInstallerWindow(de)",
-                      "web.destroyed"},
+                      "SendEvent(InstallerStartW)", "Create:web(session)", "UnpackWebUi", "RunInstallerWindow(de)",
+                      "web.Start(none)", "web.Wait", "web.destroyed"},
                      FinishSteps));
     EXPECT_TRUE(services.exceptions.empty());
+    EXPECT_TRUE(services.pageThereDuringWindow);
+    EXPECT_FALSE(fs::exists(services.pageFolder));
+}
+
+// A worker's last call into the page reaches the UI thread's window while the run waits for it.
+TEST(Startup, TheWaitForTheInstallationServesCallsIntoThePage)
+{
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    FakeServices services;
+    services.webState = Core::IS_Succeeded;
+    bool served = false;
+    services.webWait = [&] {
+        std::thread worker([&] {
+            DWORD_PTR answer = 0;
+            served = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0;
+        });
+        worker.join();
+    };
+    EXPECT_EQ(RunSetup(L"", services), 0);
+    EXPECT_TRUE(served);
+    ::DestroyWindow(window);
+}
+
+// A page that cannot be written counts as one that never showed. An installation that the
+// page started is waited for, whatever the window answered, and no second manager is made.
+TEST(Startup, TheWebRoadFallsBackOnlyWhenThePageNeverStartedTheManager)
+{
+    for (const bool unpackSucceeds : {false, true}) {
+        SCOPED_TRACE(unpackSucceeds);
+        FakeServices services;
+        services.unpackSucceeds = unpackSucceeds;
+        services.windowResult = CWebInstaller::PageTimeoutResult;
+        services.webState = Core::IS_InstallerExitCode5;
+        services.basicState = Core::IS_InstallerCancelled;
+        EXPECT_EQ(RunSetup(L"", services), unpackSucceeds ? 11 : 13);
+        EXPECT_EQ(services.pageThereDuringWindow, unpackSucceeds);
+        ASSERT_EQ(services.exceptions.size(), 1u);
+        EXPECT_EQ(services.exceptions[0].errorId, "IJ");
+        const auto has = [&](const char* entry) {
+            return std::find(services.log.begin(), services.log.end(), entry) != services.log.end();
+        };
+        EXPECT_EQ(has("web.Wait"), unpackSucceeds);
+        EXPECT_EQ(has("Create:basic(session)"), !unpackSucceeds);
+    }
 }
 
 TEST(Startup, PageClosedBeforeAnyOutcomeGives99WithTheFinishEvent)
 {
     FakeServices services;
     services.webState = Core::IS_NotFinished;
+    services.pageStarts = false;
     EXPECT_EQ(RunSetup(L"", services), 99);
     ASSERT_EQ(services.events.size(), 2u);
     EXPECT_EQ(services.events[1].action, "InstallerFinishW");
@@ -339,12 +418,13 @@ TEST(Startup, PageTimeoutSendsIJAndFallsBackToTheBasicFrontEnd)
 {
     FakeServices services;
     services.windowResult = CWebInstaller::PageTimeoutResult;
+    services.pageStarts = false;
     services.webState = Core::IS_NotFinished;
     services.basicState = Core::IS_InstallerCancelled;
     EXPECT_EQ(RunSetup(L"", services), 13);
     EXPECT_EQ(services.log,
               Concat({"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
-                      "SendEvent(InstallerStartW)", "Create:web(session)", "RunInstallerWindow(" +
+                      "SendEvent(InstallerStartW)", "Create:web(session)", "UnpackWebUi", "RunInstallerWindow(" +
                           Narrow(CInstallerOptions(CInstallationDetails{}).GetLanguage()) + ")",
                       "SendException(timeout)", "IsInternetConnected", "Create:basic(session)", "basic.Start(none)",
                       "basic.Wait", "basic.destroyed", "web.destroyed"},
@@ -360,6 +440,7 @@ TEST(Startup, PageTimeoutWithoutInternetGives17AndNeverMakesAFallback)
 {
     FakeServices services;
     services.windowResult = CWebInstaller::PageTimeoutResult;
+    services.pageStarts = false;
     services.internet = false;
     services.webState = Core::IS_NotFinished;
     services.basicState = Core::IS_Succeeded;
@@ -379,6 +460,7 @@ TEST(Startup, MissingManagersGive99AndEveryRoadStillFinishes)
 
     FakeServices fallback;
     fallback.windowResult = CWebInstaller::PageTimeoutResult;
+    fallback.pageStarts = false;
     fallback.webState = Core::IS_NotFinished;
     EXPECT_EQ(RunSetup(L"", fallback), 99);
 
