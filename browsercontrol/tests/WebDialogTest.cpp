@@ -3,13 +3,11 @@
 #include "browsercontrol/js/ChildWindowCreator.h"
 #include "browsercontrol/tests/ScriptHost.h"
 #include "browsercontrol/tests/StaThread.h"
+#include "browsercontrol/tests/WebDialogSupport.h"
 #include "cxx/core/SystemUtils.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,28 +18,7 @@ using Cxx::Core::CComPtr;
 
 namespace {
 
-constexpr UINT kStep = WM_APP + 20;
 constexpr UINT kLong = 60000;
-
-class CPage {
-public:
-    CPage() : m_folder(std::filesystem::temp_directory_path() / (L"kv-webdialog-" + std::to_wstring(::GetCurrentProcessId())))
-    {
-        std::filesystem::create_directories(m_folder);
-        for (const wchar_t* name : {L"index.html", L"splash.html"}) {
-            std::ofstream(m_folder / name) << "<html><body></body></html>";
-        }
-    }
-    ~CPage()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-    std::wstring Path(const wchar_t* name) const { return (m_folder / name).wstring(); }
-
-private:
-    std::filesystem::path m_folder;
-};
 
 RECT RectOf(HWND window)
 {
@@ -62,11 +39,11 @@ BOOL CALLBACK TakeFirst(HWND window, LPARAM found)
     return FALSE;
 }
 
-// A modal web dialog that runs the test's steps, one message each, once it is initialised.
-// Whatever a step posts is handled before the next step.
+// A modal web dialog that runs the test's steps once it is initialised.
 class CDrivenDialog final : public CWebBaseModalDlg {
 public:
-    using CStep = std::function<void(CDrivenDialog&)>;
+    using CSteps = Tests::CDialogSteps<CDrivenDialog>;
+    using CStep = CSteps::CStep;
     using CBase = CWebBaseModalDlg;
 
     CDrivenDialog(std::wstring page, std::wstring second, std::vector<CStep> steps, UINT timeout = kLong)
@@ -77,7 +54,7 @@ public:
     std::shared_ptr<JS::CJSObjects> objects;
 
     CXX_BEGIN_MSG_MAP()
-        CXX_MESSAGE_HANDLER(kStep, OnStep)
+        CXX_MESSAGE_HANDLER(CSteps::Message, OnStep)
         CXX_CHAIN_MSG_MAP(CBase)
     CXX_END_MSG_MAP()
 
@@ -85,25 +62,18 @@ public:
     {
         CBase::InitScriptObjects(pageObjects);
         objects = pageObjects;
-        PostMessage(kStep, 0);
+        m_steps.Begin(*this);
     }
 
 private:
-    LRESULT OnStep(UINT, WPARAM index, LPARAM, bool&)
-    {
-        if (index < m_steps.size()) {
-            m_steps[index](*this);
-            PostMessage(kStep, index + 1);
-        }
-        return 0;
-    }
+    LRESULT OnStep(UINT, WPARAM index, LPARAM, bool&) { return m_steps.Run(*this, index); }
 
-    std::vector<CStep> m_steps;
+    CSteps m_steps;
 };
 
 CDrivenDialog::CStep Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
-    return [=](CDrivenDialog& dialog) { dialog.PostMessage(message, wParam, lParam); };
+    return CDrivenDialog::CSteps::Post(message, wParam, lParam);
 }
 
 // The page's own script calls, through window.external.
@@ -111,8 +81,7 @@ CDrivenDialog::CStep Script(const wchar_t* script)
 {
     return [script](CDrivenDialog& dialog) {
         CScriptHost host;
-        CComPtr<CExternalDispatch> external(new CExternalDispatch(dialog.objects));
-        ASSERT_TRUE(host.AddNamedItem(L"external", external.Get()));
+        ASSERT_TRUE(Tests::AddExternal(host, dialog.objects));
         EXPECT_EQ(host.Run(script), S_OK);
     };
 }
@@ -122,7 +91,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_apartment.Entered()); }
 
     CApartment m_apartment;
-    CPage m_page;
+    Tests::CTestPages m_page{L"kv-webdialog-", {L"index.html", L"splash.html"}};
 };
 
 } // namespace
