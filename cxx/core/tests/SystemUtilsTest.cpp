@@ -221,18 +221,27 @@ TEST(FileExists, RelativeLongAndMissingPaths)
     ::SetCurrentDirectoryW(previous);
 
     // Deeper than MAX_PATH: only reachable through the long-path prefix.
+    // The folder's own clean-up cannot reach so deep: a reused process id may
+    // find the chain of an earlier run, and this test removes it itself.
     std::wstring deep = L"\\\\?\\" + folder.Path().wstring();
+    std::vector<std::wstring> chain;
     while (deep.size() < MAX_PATH + 40) {
         deep += L"\\" + std::wstring(50, L'd');
-        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+        chain.push_back(deep);
     }
     const std::wstring deepFile = deep + L"\\deep.txt";
-    CHandle created(::CreateFileW(deepFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    CHandle created(::CreateFileW(deepFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_NE(created.Get(), INVALID_HANDLE_VALUE);
     created.Reset();
     EXPECT_TRUE(Utils::FileExists(deepFile.substr(4)));
     EXPECT_TRUE(Utils::FileExists(deepFile));
     EXPECT_FALSE(Utils::FileExists(deep.substr(4)));
+
+    EXPECT_TRUE(::DeleteFileW(deepFile.c_str()));
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        EXPECT_TRUE(::RemoveDirectoryW(it->c_str()));
+    }
 }
 
 TEST(CreateTempFileName, CreatesAnEmptyFileInTheTempFolder)

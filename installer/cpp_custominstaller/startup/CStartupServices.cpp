@@ -1,12 +1,14 @@
 #include "installer/cpp_custominstaller/startup/CStartupServices.h"
 
 #include "appmetrics/AppMetrics.h"
+#include "cxx/core/ComHolder.h"
 #include "cxx/core/OneInstance.h"
 #include "cxx/core/SystemUtils.h"
 #include "installer/cpp_custominstaller/core/InstallManager.h"
 #include "installer/cpp_custominstaller/core/InstallerLauncher.h"
 #include "installer/cpp_custominstaller/core/NSISCommandLine.h"
 #include "installer/cpp_custominstaller/core/WebInstallerSource.h"
+#include "installer/cpp_custominstaller/gui/InstallerWindow.h"
 #include "installer/cpp_custominstaller/gui/WebUiFiles.h"
 #include "installer/cpp_custominstaller/session/BrowserEmulationValue.h"
 #include "installer/cpp_custominstaller/session/GASessionHandler.h"
@@ -135,10 +137,17 @@ std::unique_ptr<Gui::CWebUiFiles> CStartupServices::UnpackWebUi()
     return Gui::UnpackWebUi();
 }
 
-int CStartupServices::RunInstallerWindow(const Gui::CWebUiFiles&, const ManagerPtr&, const CInstallerOptions&)
+int CStartupServices::RunInstallerWindow(const Gui::CWebUiFiles& page, const ManagerPtr& manager,
+                                         const CInstallerOptions& options)
 {
-    // No installer window yet: its page never shows, so the road falls back as after a page time-out.
-    return CWebInstaller::PageTimeoutResult;
+    // The browser control and the page's objects live in this thread's apartment.
+    const Cxx::Core::Utils::CComHolder com(COINIT_APARTMENTTHREADED);
+    const int result = [&] {
+        Gui::CInstallerWindow window(page.IndexPath(), manager, options);
+        return static_cast<int>(window.DoModal(::GetActiveWindow(), 0));
+    }();
+    // A dialog that could not even be made is a page that never showed.
+    return result == -1 ? CWebInstaller::PageTimeoutResult : result;
 }
 
 } // namespace CustomInstaller

@@ -19,6 +19,7 @@ public:
         callback->OnStarted();
         return startAnswer;
     }
+    bool HasStarted() override { return !callbacks.empty(); }
     bool Cancel() override
     {
         ++cancels;
