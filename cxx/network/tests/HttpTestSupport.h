@@ -4,7 +4,6 @@
 #include "cxx/network/http/HttpClient.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 
 #include <cstdint>
 #include <memory>
@@ -51,25 +50,5 @@ public:
         return stopAfterChunks == 0 || totals.size() < stopAfterChunks;
     }
 };
-
-// A loopback port that nothing listens on.
-inline std::uint16_t ClosedPort()
-{
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof(address);
-    std::uint16_t port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    ::closesocket(s);
-    ::WSACleanup();
-    return port;
-}
 
 } // namespace KvTest

@@ -2,6 +2,7 @@
 
 #include "HttpTestSupport.h"
 #include "TestServer.h"
+#include "tests/support/Loopback.h"
 
 using namespace Cxx::Network;
 using namespace Cxx::Network::Exception;
@@ -33,7 +34,7 @@ protected:
     }
 
     CTestServer server{"scripted"};
-    const std::string payload = Payload(PayloadSize);
+    const std::string payload = Loopback::Pattern(PayloadSize);
     std::vector<std::chrono::milliseconds> pauses;
 };
 
@@ -67,7 +68,7 @@ TEST_F(WinInetResume, ServerIgnoringRangeDoesNotDuplicateBytes)
 TEST_F(WinInetResume, AnswerThatCannotBeJoinedFailsWithoutAppending)
 {
     // A range from the start, and then a whole body of another length.
-    server.WriteFile("other.bin", Payload(PayloadSize / 2));
+    server.WriteFile("other.bin", Loopback::Pattern(PayloadSize / 2));
     server.SetRoutes(R"({"/start": [{"body_file": "payload.bin", "drop_after": 70000},
                                     {"body_file": "payload.bin", "ranges": false, "status": 206,
                                      "headers": [["Content-Range", "bytes 0-199999/200000"]]}],

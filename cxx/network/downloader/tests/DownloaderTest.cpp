@@ -3,7 +3,7 @@
 #include "cxx/core/Handle.h"
 #include "cxx/core/thread/Interruption.h"
 #include "cxx/network/downloader/Md5.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
 

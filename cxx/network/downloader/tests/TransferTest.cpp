@@ -2,7 +2,7 @@
 #include "cxx/network/downloader/Md5.h"
 
 #include "cxx/network/NetworkException.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
 
