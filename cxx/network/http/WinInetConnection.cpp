@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <algorithm>
 #include <mutex>
 
 namespace Cxx::Network::Http::HttpClient {
@@ -162,37 +161,29 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     }
     std::vector<char> buffer(chunkSize);
     std::uint64_t total = 0;
-    // Bytes at the start of a fresh answer that were delivered before.
-    std::uint64_t skip = 0;
     int budget = ResendBudget;
     for (;;) {
         DWORD read = 0;
         const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(chunkSize), &read);
         const DWORD error = ok ? ERROR_INTERNET_CONNECTION_ABORTED : ::GetLastError();
         if (ok && read > 0) {
-            const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skip, read));
-            skip -= skipped;
-            const std::size_t count = read - skipped;
-            if (count == 0) {
-                continue;
-            }
-            total += count;
+            total += read;
             budget = ResendBudget;
-            if (!callback.OnReadData(buffer.data() + skipped, chunkSize, count, total, contentLength)) {
+            if (!callback.OnReadData(buffer.data(), chunkSize, read, total, contentLength)) {
                 return;
             }
             continue;
         }
         // A clean end before the announced length is a broken connection too.
-        if (ok && skip == 0 && total >= contentLength) {
+        if (ok && total >= contentLength) {
             return;
         }
-        skip = Resume(total, contentLength, budget, error);
+        Resume(callback, total, contentLength, budget, error);
     }
 }
 
-std::uint64_t CWinInetConnection::Resume(std::uint64_t total, std::uint64_t contentLength, int& budget,
-                                         unsigned long error)
+void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& total, std::uint64_t& contentLength,
+                                int& budget, unsigned long error)
 {
     for (;;) {
         if (budget <= 0) {
@@ -211,17 +202,20 @@ std::uint64_t CWinInetConnection::Resume(std::uint64_t total, std::uint64_t cont
         std::uint64_t first = 0, length = 0;
         if (GetStatusCode(status) && status == 206 && QueryContentRange(m_request.Get(), first, length)) {
             if (first == total && length == contentLength) {
-                return 0;
+                return;
             }
             // Another part or another body cannot be joined to the bytes delivered so far.
-            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
         }
         if (status == 200 && QueryContentLength(m_request.Get(), length)) {
-            if (length == contentLength) {
-                // The whole body again: what was delivered already is skipped.
-                return total;
+            // A whole body, perhaps of a resource that changed meanwhile: it
+            // replaces what was delivered, or the read fails.
+            if (!callback.OnRestart(length)) {
+                ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
             }
-            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+            total = 0;
+            contentLength = length;
+            return;
         }
         // No usable answer (a connection closed before its headers reads as a
         // bare 200): a failed re-send.

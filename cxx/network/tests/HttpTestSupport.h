@@ -38,6 +38,8 @@ public:
     std::vector<std::uint64_t> totals;
     std::uint64_t contentLength = 0;
     std::size_t stopAfterChunks = 0;
+    bool restartable = true;
+    int restarts = 0;
 
     bool OnReadData(const char* buffer, std::size_t chunkSize, std::size_t bytesRead, std::uint64_t totalRead,
                     std::uint64_t length) override
@@ -48,6 +50,15 @@ public:
         totals.push_back(totalRead);
         contentLength = length;
         return stopAfterChunks == 0 || totals.size() < stopAfterChunks;
+    }
+
+    bool OnRestart(std::uint64_t) override
+    {
+        ++restarts;
+        if (restartable) {
+            data.clear();
+        }
+        return restartable;
     }
 };
 
