@@ -15,7 +15,9 @@ namespace Cxx::Network::Downloader {
 
 namespace {
 
-constexpr std::size_t BlockSize = 4096;
+// Large blocks: with blocks of 4 KiB a fifth of the digest's time went into
+// the reads.
+constexpr std::size_t BlockSize = 1 << 20;
 
 using Security::CCryptHash;
 using Security::CCryptProvider;

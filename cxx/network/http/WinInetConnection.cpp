@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 namespace Cxx::Network::Http::HttpClient {
@@ -159,18 +161,26 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     if (chunkSize == 0) {
         throw Exception::CNetworkException(Exception::NEC_Parameter, "Chunk size is zero.", 0);
     }
-    std::vector<char> buffer(chunkSize);
+    std::vector<char> buffer;
+    Detail::CReadSize readSize(chunkSize);
     std::uint64_t total = 0;
     int budget = ResendBudget;
     for (;;) {
+        buffer.resize(readSize.Get());
         DWORD read = 0;
-        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(chunkSize), &read);
+        const auto began = std::chrono::steady_clock::now();
+        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
         const DWORD error = ok ? ERROR_INTERNET_CONNECTION_ABORTED : ::GetLastError();
         if (ok && read > 0) {
-            total += read;
+            readSize.Update(read, std::chrono::steady_clock::now() - began);
             budget = ResendBudget;
-            if (!callback.OnReadData(buffer.data(), chunkSize, read, total, contentLength)) {
-                return;
+            // The receiver sees chunks of at most chunkSize, however much one read brought.
+            for (std::size_t offset = 0; offset < read; offset += chunkSize) {
+                const std::size_t count = std::min<std::size_t>(chunkSize, read - offset);
+                total += count;
+                if (!callback.OnReadData(buffer.data() + offset, chunkSize, count, total, contentLength)) {
+                    return;
+                }
             }
             continue;
         }
