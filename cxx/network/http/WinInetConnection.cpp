@@ -245,7 +245,10 @@ void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const 
         objectName += L'?';
         objectName += Detail::QueryText(*parameters);
     }
-    const DWORD flags = m_scheme == US_Https ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE : INTERNET_FLAG_RELOAD;
+    // Not into the WinInet cache: a download would be written twice, and a
+    // copy of every installer left in the user's cache.
+    const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    const DWORD flags = m_scheme == US_Https ? reload | INTERNET_FLAG_SECURE : reload;
     m_request.Reset(
         ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!m_request) {

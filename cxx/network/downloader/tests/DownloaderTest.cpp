@@ -6,6 +6,8 @@
 #include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -95,6 +97,9 @@ TEST(Downloader, DownloadsSeveralMegabytesWithProgressAndDigest)
         EXPECT_EQ(seen.progress.back(), 100.0);
         EXPECT_TRUE(Loopback::ReadBytes(target) == data);
         EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target)));
+        DWORD size = 0;
+        EXPECT_FALSE(::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "no copy in the WinInet cache";
     }
 }
 
