@@ -4,8 +4,9 @@
 # Builds the kv_download_bench program in BUILD_DIR (default: build), serves a
 # SIZE_MB (default 200) file with tests/servers/files.py and, RUNS (default 5)
 # times in turn, downloads it with curl, digests curl's copy with md5sum, and
-# downloads it with CDownloader under Wine without and with the MD5 check. It
-# prints the best time of each, the two ratios (CDownloader against curl, and
+# downloads it with CDownloader under Wine without and with the MD5 check (into
+# a file, and once more into memory as the setup program does). It prints the
+# best time of each, the two ratios (CDownloader against curl, and
 # CDownloader with the check against curl followed by md5sum: the same work),
 # and then the sizes of the shipped programs (scripts/size-report.py).
 # The machine's other work slows single runs: compare best times only.
@@ -51,25 +52,28 @@ mbps() { awk -v b="$1" -v s="$2" 'BEGIN { printf "%.1f", b / s / 1048576 }'; }
 seconds() { local start=$(date +%s.%N); "$@" >/dev/null; awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.3f", b - a }'; }
 
 download() {
-  local line
-  line=$(wine "$bench" "$url" "$target_win" "$@")
+  local target=$1 line
+  shift
+  line=$(wine "$bench" "$url" "$target" "$@")
   case "$line" in status=0*) ;; *) echo "downloader failed: $line" >&2; exit 1 ;; esac
   echo "$line" | sed 's/.*seconds=//'
   rm -f "$work/copy.bin"
 }
 
-curl_times=() md5sum_times=() plain_times=() md5_times=()
+curl_times=() md5sum_times=() plain_times=() md5_times=() memory_times=()
 for _ in $(seq "$runs"); do
   curl_times+=("$(curl -s -o "$work/copy.bin" -w '%{time_total}' "$url")")
   md5sum_times+=("$(seconds md5sum "$work/copy.bin")")
   rm -f "$work/copy.bin"
-  plain_times+=("$(download)")
-  md5_times+=("$(download "$md5")")
+  plain_times+=("$(download "$target_win")")
+  md5_times+=("$(download "$target_win" "$md5")")
+  memory_times+=("$(download -)")
 done
 curl_best=$(printf '%s\n' "${curl_times[@]}" | best)
 md5sum_best=$(printf '%s\n' "${md5sum_times[@]}" | best)
 plain_best=$(printf '%s\n' "${plain_times[@]}" | best)
 md5_best=$(printf '%s\n' "${md5_times[@]}" | best)
+memory_best=$(printf '%s\n' "${memory_times[@]}" | best)
 both_best=$(awk -v c="$curl_best" -v m="$md5sum_best" 'BEGIN { printf "%.3f", c + m }')
 
 echo "file: $size_mb MiB over loopback, best of $runs runs each (taken in turn)"
@@ -77,6 +81,7 @@ echo "curl:                       ${curl_best} s  $(mbps "$bytes" "$curl_best") 
 echo "curl, then md5sum:          ${both_best} s  $(mbps "$bytes" "$both_best") MiB/s"
 echo "CDownloader (no MD5):       ${plain_best} s  $(mbps "$bytes" "$plain_best") MiB/s"
 echo "CDownloader (MD5 verified): ${md5_best} s  $(mbps "$bytes" "$md5_best") MiB/s"
+echo "CDownloader into memory:    ${memory_best} s  $(mbps "$bytes" "$memory_best") MiB/s (no MD5; growing buffers)"
 awk -v c="$curl_best" -v p="$plain_best" 'BEGIN { printf "ratio CDownloader/curl (no MD5): %.2f\n", c / p }'
 awk -v c="$both_best" -v m="$md5_best" 'BEGIN { printf "ratio CDownloader with MD5/(curl, then md5sum): %.2f\n", c / m }'
 echo
