@@ -49,6 +49,7 @@ target_compile_options(kv_common INTERFACE "$<$<CONFIG:Release>:${KV_RELEASE_OPT
 # it (scripts/size-report.py reads it); its debug information is moved to
 # NAME.debug there, and the program itself is stripped.
 function(kv_shipped_program name)
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/cxx/core/TerminateHandler.cpp)
   target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
   if(KV_LTO)
     # One partition: GCC 12 for mingw crashes (binds_to_current_def_p) when
