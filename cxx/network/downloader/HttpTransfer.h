@@ -107,8 +107,8 @@ private:
 // by the callback gives Cancelled; a stream that fails on writing ends the
 // transfer with Unknown. When a resumed read is answered with the whole body
 // again, the stream is rewound to where the transfer began; one that cannot
-// seek fails the transfer (ReceiveFailed) rather than mix two bodies. parameters may be null; otherwise they are appended
-// to the query.
+// seek fails the transfer (ReceiveFailed) rather than mix two bodies.
+// parameters may be null; otherwise they are appended to the query.
 EDownloadStatus TransferUrlToStream(const std::wstring& url, std::ostream& stream, int chunkSize,
                                     TProgressCallback progress, std::uint16_t port,
                                     const Http::HttpClient::IParametersSet* parameters,
