@@ -30,6 +30,41 @@ target_compile_options(kv_common INTERFACE
   -Wall -Werror=return-type -Wno-unknown-pragmas)
 target_link_options(kv_common INTERFACE -static -static-libgcc -static-libstdc++)
 
+# A release is what users download first: optimised for size (this -Os comes
+# after CMake's -O3 and wins), in sections of their own so that the shipped
+# programs' link can drop what nothing uses; -g1 (function names and line
+# tables) fills the debug file kept beside each of them.
+option(KV_LTO "Link the shipped programs with link-time optimisation in Release builds" ON)
+set(KV_RELEASE_OPTIONS -Os -g1 -ffunction-sections -fdata-sections)
+if(KV_LTO)
+  # Fat objects: every other program (the tests) links their plain code and
+  # stays quick to link; kv_shipped_program asks for -flto after this.
+  list(APPEND KV_RELEASE_OPTIONS -flto -ffat-lto-objects)
+  add_link_options("$<$<CONFIG:Release>:-fno-lto>")
+endif()
+target_compile_options(kv_common INTERFACE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS}>")
+
+# kv_shipped_program(NAME): a program that users get. Its link drops unused
+# sections (with link-time optimisation in Release) and writes NAME.map beside
+# it (scripts/size-report.py reads it); its debug information is moved to
+# NAME.debug there, and the program itself is stripped.
+function(kv_shipped_program name)
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/cxx/core/TerminateHandler.cpp)
+  target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  if(KV_LTO)
+    # The code is compiled at link time, with the link's flags: those of the
+    # compile again, after CMake's -O3. One partition: GCC 12 for mingw crashes
+    # (binds_to_current_def_p) when it splits these programs.
+    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=one>")
+  endif()
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${name}> ${name}.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${name}.debug $<TARGET_FILE_NAME:${name}>
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/${name}.debug ${CMAKE_CURRENT_BINARY_DIR}/${name}.map
+    VERBATIM)
+endfunction()
+
 # kv_library(NAME SOURCES... [LIBS ...]): one static library per folder.
 function(kv_library name)
   cmake_parse_arguments(KV "" "" "SOURCES;LIBS" ${ARGN})

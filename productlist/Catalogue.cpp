@@ -5,7 +5,6 @@
 
 #include <boost/property_tree/json_parser.hpp>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -31,7 +30,7 @@ bool ReadEncryptedListFile(const std::wstring& path, const std::string& key, std
     if (path.empty()) {
         return false;
     }
-    std::ifstream file(std::filesystem::path(path), std::ios::in | std::ios::binary);
+    std::ifstream file(path.c_str(), std::ios::in | std::ios::binary);
     if (!file.is_open()) {
         return false;
     }

@@ -8,7 +8,6 @@
 
 #include <boost/algorithm/string/predicate.hpp>
 
-#include <filesystem>
 #include <fstream>
 
 namespace ProductList {
@@ -74,7 +73,7 @@ std::wstring UnquotedCommand(const std::wstring& command)
 
 bool OpensForReading(const std::wstring& path)
 {
-    std::ifstream file(std::filesystem::path(path), std::ios::in | std::ios::binary);
+    std::ifstream file(path.c_str(), std::ios::in | std::ios::binary);
     return file.is_open() && file.good();
 }
 

@@ -10,7 +10,6 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
-#include <filesystem>
 #include <sstream>
 
 namespace ProductSettings {
@@ -30,7 +29,7 @@ void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstri
         return;
     }
     // Read only, so a file the user may not write is read all the same.
-    auto stream = std::make_shared<std::wfstream>(std::filesystem::path(folder + L"\\" + file), std::ios::in);
+    auto stream = std::make_shared<std::wfstream>((folder + L"\\" + file).c_str(), std::ios::in);
     if (stream->is_open() && stream->good()) {
         files.emplace(setName, std::move(stream));
     }

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <iterator>
 #include <locale>
 
@@ -87,7 +86,7 @@ bool ReadSettingsText(std::wfstream& file, std::wstring& text)
 
 bool ReadSettingsText(const std::wstring& path, std::wstring& text)
 {
-    std::wfstream file(std::filesystem::path(path), std::ios::in);
+    std::wfstream file(path.c_str(), std::ios::in);
     return file.is_open() && ReadSettingsText(file, text);
 }
 
@@ -101,7 +100,7 @@ bool ReplaceSettingsFile(const std::wstring& path, const std::wstring& text)
     }
     bool written = false;
     {
-        std::ofstream file(std::filesystem::path(temporary), std::ios::trunc);
+        std::ofstream file(temporary, std::ios::trunc);
         file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         file.close();
         written = !file.fail();

@@ -1,7 +1,7 @@
 #include "componentget/ComponentsStorage.h"
 
 #include "cxx/network/NetworkException.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
 

@@ -430,6 +430,55 @@ bool CreateTempFileName(const std::wstring& prefix, std::wstring& path)
     return true;
 }
 
+bool CreateFolders(const std::wstring& folder)
+{
+    if (folder.empty()) {
+        return false;
+    }
+    if (::CreateDirectoryW(folder.c_str(), nullptr)) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) {
+        const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    const std::size_t slash = folder.find_last_of(L"\\/");
+    if (error != ERROR_PATH_NOT_FOUND || slash == std::wstring::npos || slash == 0) {
+        return false;
+    }
+    return CreateFolders(folder.substr(0, slash)) &&
+           (::CreateDirectoryW(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+bool RemoveFolderTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry{};
+    {
+        const CFindHandle entries(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+        if (entries) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") {
+                    continue;
+                }
+                const std::wstring path = folder + L"\\" + name;
+                const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                                      (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+                if (isFolder) {
+                    RemoveFolderTree(path);
+                } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    ::RemoveDirectoryW(path.c_str());
+                } else {
+                    ::DeleteFileW(path.c_str());
+                }
+            } while (::FindNextFileW(entries.Get(), &entry));
+        }
+    }
+    return ::RemoveDirectoryW(folder.c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND ||
+           ::GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
 bool FileExists(const std::wstring& path)
 {
     if (path.empty()) {

@@ -80,6 +80,12 @@ bool CreateTempFileName(const std::wstring& prefix, std::wstring& path);
 // True for an existing file (not a folder); relative and long paths work.
 bool FileExists(const std::wstring& path);
 
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool CreateFolders(const std::wstring& folder);
+// Deletes the folder with everything in it; true when nothing of it is left.
+// Links inside are removed, never followed.
+bool RemoveFolderTree(const std::wstring& folder);
+
 // The first of count values equal to key, or null.
 const std::uint16_t* FindValue(const std::uint16_t* values, std::uint16_t key, std::size_t count);
 

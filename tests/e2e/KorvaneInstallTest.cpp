@@ -4,7 +4,7 @@
 #include "appmetrics/tests/TestSupport.h"
 #include "cxx/core/SystemUtils.h"
 #include "cxx/network/downloader/Md5.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 #include "tests/e2e/KorvaneProcess.h"
 #include "tests/nsis/TestInstallers.h"
 

@@ -14,6 +14,9 @@ The query of a request changes how it is served (any number of them):
                   first request for this path and query only (the requests
                   after it, resumed or not, go through)
     corrupt=1     send wrong bytes (every byte of the file inverted)
+    changed=1     send the file as it is on the first request for this path and
+                  query, and inverted (as corrupt=1) on every later one: a
+                  resource that changed between a drop and its re-send
     norange=1     ignore a Range header and always send the whole file
 Otherwise "Range: bytes=N-" is answered with 206 and Content-Range.
 
@@ -35,16 +38,15 @@ INVERTED = bytes(255 - i for i in range(256))
 
 class FileServer(loopback.RecordingServer):
     def __init__(self, folder, port):
-        self.dropped = set()
+        self.seen = set()
         super().__init__(os.path.realpath(folder), port, Handler)
 
-    def first_drop(self, target):
-        """True for the first request of a target that asks for a drop."""
+    def first_time(self, key):
+        """True for the first call with this key."""
         with self.lock:
-            first = target not in self.dropped
-            self.dropped.add(target)
+            first = key not in self.seen
+            self.seen.add(key)
             return first
-
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -99,10 +101,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
 
         drop = int(query["drop"]) if "drop" in query else None
-        if drop is not None and (start >= drop or not self.server.first_drop(self.path)):
+        if drop is not None and (start >= drop or not self.server.first_time(("drop", self.path))):
             drop = None
         throttle = int(query["throttle"]) if "throttle" in query else None
-        corrupt = query.get("corrupt") == "1"
+        corrupt = query.get("corrupt") == "1" or (
+            query.get("changed") == "1" and not self.server.first_time(("changed", self.path)))
         if drop is None and throttle is None and not corrupt:
             with open(path, "rb") as source:
                 self.connection.sendfile(source, start, size - start)

@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <atomic>
 #include <locale>
+#include <sstream>
 
 namespace Cxx::Network::Downloader {
 
@@ -44,12 +46,39 @@ CTransferOptions WithInterruptiblePause(CTransferOptions options)
 
 } // namespace
 
+struct CDownloader::CState {
+    CState(std::wstring url, std::wstring expectedMd5, bool verifyMd5)
+        : url(std::move(url)), expectedMd5(std::move(expectedMd5)), verifyMd5(verifyMd5)
+    {
+    }
+
+    void FileWorker(const std::wstring& path, const CTransferOptions& options);
+    void StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& options);
+    // OnStart and the check of the URL; false (after OnStatus) when it does not crack.
+    bool BeginDownload(std::wstring& requestUrl, std::uint16_t& port);
+    // Runs the attempts; transfer makes one and verify checks its data.
+    EDownloadStatus RunAttempts(const std::function<EDownloadStatus()>& transfer,
+                                const std::function<EDownloadStatus()>& verify);
+    void EndDownload(EDownloadStatus status);
+    bool Progress(double percent);
+    TObserverSet Observers();
+
+    TObserverSet observers;
+    std::mutex observerLock;
+    std::atomic<bool> keepGoing{true};
+    const std::wstring url;
+    const std::wstring expectedMd5;
+    const bool verifyMd5;
+    // Set from a start until OnStatus is sent.
+    std::atomic<bool> busy{false};
+};
+
 CDownloader::CDownloader(std::wstring url, std::wstring expectedMd5)
-    : url(std::move(url)), expectedMd5(std::move(expectedMd5)), verifyMd5(true)
+    : state(std::make_shared<CState>(std::move(url), std::move(expectedMd5), true))
 {
 }
 
-CDownloader::CDownloader(std::wstring url) : url(std::move(url)), verifyMd5(false) {}
+CDownloader::CDownloader(std::wstring url) : state(std::make_shared<CState>(std::move(url), std::wstring(), false)) {}
 
 CDownloader::~CDownloader()
 {
@@ -68,10 +97,11 @@ bool CDownloader::DownloadToFile(const std::wstring& path)
         return false;
     }
     CUrl cracked;
-    if (!cracked.CrackUrl(url)) {
+    if (!cracked.CrackUrl(state->url)) {
         return false;
     }
-    return StartWorker([this, path](const CTransferOptions& options) { FileWorker(path, options); });
+    return StartWorker(
+        [path](CState& running, const CTransferOptions& options) { running.FileWorker(path, options); });
 }
 
 bool CDownloader::DownloadToStream(std::shared_ptr<std::ostream> stream)
@@ -80,43 +110,43 @@ bool CDownloader::DownloadToStream(std::shared_ptr<std::ostream> stream)
         return false;
     }
     CUrl cracked;
-    if (!cracked.CrackUrl(url)) {
+    if (!cracked.CrackUrl(state->url)) {
         return false;
     }
     return StartWorker(
-        [this, stream](const CTransferOptions& options) { StreamWorker(stream, options); });
+        [stream](CState& running, const CTransferOptions& options) { running.StreamWorker(stream, options); });
 }
 
-bool CDownloader::StartWorker(std::function<void(const CTransferOptions&)> operation)
+bool CDownloader::StartWorker(std::function<void(CState&, const CTransferOptions&)> operation)
 {
     std::lock_guard<std::mutex> guard(startLock);
-    if (*busy) {
+    if (state->busy) {
         return false;
     }
     // The last download has reported; its thread is only returning.
     worker.Wait(-1);
-    keepGoing = true;
-    *busy = true;
+    state->keepGoing = true;
+    state->busy = true;
     // The default pause before a re-send ends early on Cancel.
     const CTransferOptions options = WithInterruptiblePause(transferOptions);
-    const bool started = worker.Start([busy = busy, operation = std::move(operation), options] {
+    const bool started = worker.Start([running = state, operation = std::move(operation), options] {
         // Idle again once the download has reported, or failed to.
         struct CBusyReset {
             std::atomic<bool>& busy;
             ~CBusyReset() { busy = false; }
-        } reset{*busy};
-        operation(options);
+        } reset{running->busy};
+        operation(*running, options);
     });
     if (!started) {
-        *busy = false;
+        state->busy = false;
     }
     return started;
 }
 
 bool CDownloader::Cancel()
 {
-    const bool former = keepGoing.exchange(false);
-    if (*busy) {
+    const bool former = state->keepGoing.exchange(false);
+    if (state->busy) {
         // Ends a pause before a re-send at once.
         worker.Interrupt();
     }
@@ -131,17 +161,17 @@ bool CDownloader::Wait()
 
 void CDownloader::AddObserver(std::weak_ptr<TDownloadObserver> observer)
 {
-    std::lock_guard<std::mutex> guard(observerLock);
+    std::lock_guard<std::mutex> guard(state->observerLock);
     if (!observer.expired()) {
-        observers.insert(std::move(observer));
+        state->observers.insert(std::move(observer));
     }
 }
 
 void CDownloader::RemoveObserver(std::weak_ptr<TDownloadObserver> observer)
 {
-    std::lock_guard<std::mutex> guard(observerLock);
+    std::lock_guard<std::mutex> guard(state->observerLock);
     if (!observer.expired()) {
-        observers.erase(observer);
+        state->observers.erase(observer);
     }
 }
 
@@ -151,13 +181,13 @@ void CDownloader::SetTransferOptions(CTransferOptions options)
     transferOptions = std::move(options);
 }
 
-CDownloader::TObserverSet CDownloader::Observers()
+CDownloader::TObserverSet CDownloader::CState::Observers()
 {
     std::lock_guard<std::mutex> guard(observerLock);
     return observers;
 }
 
-bool CDownloader::Progress(double percent)
+bool CDownloader::CState::Progress(double percent)
 {
     for (const auto& observer : Observers()) {
         if (auto live = observer.lock()) {
@@ -167,7 +197,7 @@ bool CDownloader::Progress(double percent)
     return keepGoing;
 }
 
-bool CDownloader::BeginDownload(std::wstring& requestUrl, std::uint16_t& port)
+bool CDownloader::CState::BeginDownload(std::wstring& requestUrl, std::uint16_t& port)
 {
     for (const auto& observer : Observers()) {
         if (auto live = observer.lock()) {
@@ -185,8 +215,8 @@ bool CDownloader::BeginDownload(std::wstring& requestUrl, std::uint16_t& port)
     return true;
 }
 
-EDownloadStatus CDownloader::RunAttempts(const std::function<EDownloadStatus()>& transfer,
-                                         const std::function<EDownloadStatus()>& verify)
+EDownloadStatus CDownloader::CState::RunAttempts(const std::function<EDownloadStatus()>& transfer,
+                                                 const std::function<EDownloadStatus()>& verify)
 {
     EDownloadStatus status = Unknown;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
@@ -211,11 +241,11 @@ EDownloadStatus CDownloader::RunAttempts(const std::function<EDownloadStatus()>&
     return status;
 }
 
-void CDownloader::EndDownload(EDownloadStatus status)
+void CDownloader::CState::EndDownload(EDownloadStatus status)
 {
     const TObserverSet notified = Observers();
     // A download started from here on waits for this thread to return.
-    *busy = false;
+    busy = false;
     for (const auto& observer : notified) {
         if (auto live = observer.lock()) {
             live->OnStatus(status);
@@ -223,7 +253,7 @@ void CDownloader::EndDownload(EDownloadStatus status)
     }
 }
 
-void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& options)
+void CDownloader::CState::FileWorker(const std::wstring& path, const CTransferOptions& options)
 {
     if (path.empty()) {
         return;
@@ -256,7 +286,7 @@ void CDownloader::FileWorker(const std::wstring& path, const CTransferOptions& o
     EndDownload(status);
 }
 
-void CDownloader::StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& options)
+void CDownloader::CState::StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& options)
 {
     if (!stream || stream->fail()) {
         return;

@@ -5,12 +5,10 @@
 #include "cxx/network/downloader/HttpTransfer.h"
 #include "cxx/network/downloader/ProgressObserver.h"
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace Cxx::Network::Downloader {
@@ -63,34 +61,18 @@ public:
 
 private:
     using TObserverSet = std::set<std::weak_ptr<TDownloadObserver>, std::owner_less<std::weak_ptr<TDownloadObserver>>>;
+    // Everything a download's worker touches. The worker co-owns it, so an
+    // observer may destroy the downloader from any notification: the download
+    // then ends as cancelled on its own, and OnStatus still comes.
+    struct CState;
 
-    // Starts the operation with the transfer options as they are now.
-    bool StartWorker(std::function<void(const CTransferOptions&)> operation);
-    void FileWorker(const std::wstring& path, const CTransferOptions& options);
-    void StreamWorker(const std::shared_ptr<std::ostream>& stream, const CTransferOptions& options);
-    // OnStart and the check of the URL; false (after OnStatus) when it does not crack.
-    bool BeginDownload(std::wstring& requestUrl, std::uint16_t& port);
-    // Runs the attempts; transfer makes one and verify checks its data.
-    EDownloadStatus RunAttempts(const std::function<EDownloadStatus()>& transfer,
-                                const std::function<EDownloadStatus()>& verify);
-    void EndDownload(EDownloadStatus status);
-    bool Progress(double percent);
-    TObserverSet Observers();
+    bool StartWorker(std::function<void(CState&, const CTransferOptions&)> operation);
 
-    TObserverSet observers;
-    std::mutex observerLock;
-    std::atomic<bool> keepGoing{true};
-    Core::Utils::COperationThread worker;
-    std::wstring url;
-    std::wstring expectedMd5;
-    bool verifyMd5;
-
-    // Serialises the starts. busy is set from a start until OnStatus is sent;
-    // the worker co-owns it, so it touches nothing of a downloader that an
-    // observer destroyed from OnStatus.
+    std::shared_ptr<CState> state;
+    // Serialises the starts and guards transferOptions.
     std::mutex startLock;
-    std::shared_ptr<std::atomic<bool>> busy = std::make_shared<std::atomic<bool>>(false);
     CTransferOptions transferOptions;
+    Core::Utils::COperationThread worker;
 };
 
 } // namespace Cxx::Network::Downloader

@@ -4,7 +4,6 @@
 #include "cxx/network/Url.h"
 #include "cxx/network/http/HttpDetail.h"
 
-#include <filesystem>
 #include <fstream>
 
 namespace Cxx::Network::Downloader {
@@ -67,7 +66,7 @@ EDownloadStatus TransferUrlToFile(const std::wstring& url, const std::wstring& p
                                   TProgressCallback progress, std::uint16_t port, const IParametersSet* parameters,
                                   const CTransferOptions& options)
 {
-    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::out | std::ios::trunc);
+    std::ofstream file(path.c_str(), std::ios::binary | std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
         return Unknown;
     }

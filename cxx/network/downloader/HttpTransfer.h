@@ -33,8 +33,8 @@ public:
     CDownloadHelperT(std::shared_ptr<Http::HttpClient::IConnection> connection, const std::wstring& objectPath,
                      std::ostream& stream, std::size_t chunkSize, TCallback progress,
                      const Http::HttpClient::IParametersSet* parameters)
-        : m_stream(stream), m_connection(std::move(connection)), m_progress(std::move(progress)),
-          m_chunkSize(chunkSize)
+        : m_stream(stream), m_start(stream.tellp()), m_connection(std::move(connection)),
+          m_progress(std::move(progress)), m_chunkSize(chunkSize)
     {
         m_connection->SendRequest(objectPath, parameters, std::wstring());
     }
@@ -64,6 +64,7 @@ public:
             m_writeFailed = true;
             return false;
         }
+        m_extent = std::max(m_extent, totalRead);
         if (!m_progress) {
             return true;
         }
@@ -78,8 +79,22 @@ public:
         return true;
     }
 
+    // Rewinds to where the transfer began. A stream cannot be cut short, so the
+    // new body must be long enough to cover every byte written before.
+    bool OnRestart(std::uint64_t contentLength) override
+    {
+        if (m_start == std::streampos(-1) || contentLength < m_extent) {
+            return false;
+        }
+        return static_cast<bool>(m_stream.seekp(m_start));
+    }
+
 private:
     std::ostream& m_stream;
+    // Where the body begins in the stream; -1 when the stream cannot seek.
+    std::streampos m_start;
+    // The most bytes of a body written so far.
+    std::uint64_t m_extent = 0;
     std::shared_ptr<Http::HttpClient::IConnection> m_connection;
     TCallback m_progress;
     std::size_t m_chunkSize;
@@ -90,8 +105,10 @@ private:
 // GETs an http or https URL (scheme, host, path and query as the URL gives
 // them; the port is the argument) into the stream. Never throws. A stop asked
 // by the callback gives Cancelled; a stream that fails on writing ends the
-// transfer with Unknown. parameters may be null; otherwise they are appended
-// to the query.
+// transfer with Unknown. When a resumed read is answered with the whole body
+// again, the stream is rewound to where the transfer began; one that cannot
+// seek fails the transfer (ReceiveFailed) rather than mix two bodies.
+// parameters may be null; otherwise they are appended to the query.
 EDownloadStatus TransferUrlToStream(const std::wstring& url, std::ostream& stream, int chunkSize,
                                     TProgressCallback progress, std::uint16_t port,
                                     const Http::HttpClient::IParametersSet* parameters,

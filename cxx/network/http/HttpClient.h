@@ -21,6 +21,11 @@ public:
     // byte delivered so far, this chunk included. Returns false to stop reading.
     virtual bool OnReadData(const char* buffer, std::size_t chunkSize, std::size_t bytesRead,
                             std::uint64_t totalRead, std::uint64_t contentLength) = 0;
+    // The body starts again from its first byte, contentLength bytes long: a
+    // resumed read was answered with a whole body, which may be another one.
+    // True when the receiver has dropped every byte it was given; false fails
+    // the read.
+    virtual bool OnRestart(std::uint64_t contentLength) = 0;
 };
 
 // Supplies the user name and password for a 401 or 407 challenge.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Cxx::Network::Http::HttpClient::Detail {
 
 void CheckStatus(std::uint32_t status)
@@ -38,6 +40,15 @@ bool ParseDecimal(const std::wstring& text, std::uint64_t& value)
     }
     value = result;
     return true;
+}
+
+void CReadSize::Update(std::size_t read, std::chrono::steady_clock::duration took)
+{
+    if (read == m_size && took < FastRead) {
+        m_size = std::min(m_size * 2, m_chunkSize * MaxChunks);
+    } else if (took > SlowRead) {
+        m_size = std::max(m_size / 2, m_chunkSize);
+    }
 }
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

@@ -5,6 +5,8 @@
 #include "cxx/network/NetworkException.h"
 #include "cxx/network/http/HttpParameters.h"
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,5 +30,28 @@ std::wstring QueryText(const IParametersSet& parameters);
 
 // A whole decimal number, such as a Content-Length value.
 bool ParseDecimal(const std::wstring& text, std::uint64_t& value);
+
+// How many bytes one read of a body asks for. A synchronous read returns only
+// once it has all it asked for, so reads of the chunk size keep progress and
+// a stop prompt on a slow line, while a fast one spends its time in the calls.
+// The size doubles after each read that came back full within FastRead, up to
+// MaxChunks chunks, and halves (down to one chunk) after one slower than
+// SlowRead.
+class CReadSize {
+public:
+    static constexpr std::size_t MaxChunks = 32;
+    static constexpr std::chrono::milliseconds FastRead{20};
+    static constexpr std::chrono::milliseconds SlowRead{100};
+
+    explicit CReadSize(std::size_t chunkSize) : m_chunkSize(chunkSize), m_size(chunkSize) {}
+
+    std::size_t Get() const { return m_size; }
+    // A read asked for Get() bytes and gave `read` of them in `took`.
+    void Update(std::size_t read, std::chrono::steady_clock::duration took);
+
+private:
+    std::size_t m_chunkSize;
+    std::size_t m_size;
+};
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

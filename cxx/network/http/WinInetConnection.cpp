@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 
 namespace Cxx::Network::Http::HttpClient {
@@ -160,39 +161,39 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     if (chunkSize == 0) {
         throw Exception::CNetworkException(Exception::NEC_Parameter, "Chunk size is zero.", 0);
     }
-    std::vector<char> buffer(chunkSize);
+    std::vector<char> buffer;
+    Detail::CReadSize readSize(chunkSize);
     std::uint64_t total = 0;
-    // Bytes at the start of a fresh answer that were delivered before.
-    std::uint64_t skip = 0;
     int budget = ResendBudget;
     for (;;) {
+        buffer.resize(readSize.Get());
         DWORD read = 0;
-        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(chunkSize), &read);
+        const auto began = std::chrono::steady_clock::now();
+        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
         const DWORD error = ok ? ERROR_INTERNET_CONNECTION_ABORTED : ::GetLastError();
         if (ok && read > 0) {
-            const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skip, read));
-            skip -= skipped;
-            const std::size_t count = read - skipped;
-            if (count == 0) {
-                continue;
-            }
-            total += count;
+            readSize.Update(read, std::chrono::steady_clock::now() - began);
             budget = ResendBudget;
-            if (!callback.OnReadData(buffer.data() + skipped, chunkSize, count, total, contentLength)) {
-                return;
+            // The receiver sees chunks of at most chunkSize, however much one read brought.
+            for (std::size_t offset = 0; offset < read; offset += chunkSize) {
+                const std::size_t count = std::min<std::size_t>(chunkSize, read - offset);
+                total += count;
+                if (!callback.OnReadData(buffer.data() + offset, chunkSize, count, total, contentLength)) {
+                    return;
+                }
             }
             continue;
         }
         // A clean end before the announced length is a broken connection too.
-        if (ok && skip == 0 && total >= contentLength) {
+        if (ok && total >= contentLength) {
             return;
         }
-        skip = Resume(total, contentLength, budget, error);
+        Resume(callback, total, contentLength, budget, error);
     }
 }
 
-std::uint64_t CWinInetConnection::Resume(std::uint64_t total, std::uint64_t contentLength, int& budget,
-                                         unsigned long error)
+void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& total, std::uint64_t& contentLength,
+                                int& budget, unsigned long error)
 {
     for (;;) {
         if (budget <= 0) {
@@ -211,17 +212,20 @@ std::uint64_t CWinInetConnection::Resume(std::uint64_t total, std::uint64_t cont
         std::uint64_t first = 0, length = 0;
         if (GetStatusCode(status) && status == 206 && QueryContentRange(m_request.Get(), first, length)) {
             if (first == total && length == contentLength) {
-                return 0;
+                return;
             }
             // Another part or another body cannot be joined to the bytes delivered so far.
-            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
         }
         if (status == 200 && QueryContentLength(m_request.Get(), length)) {
-            if (length == contentLength) {
-                // The whole body again: what was delivered already is skipped.
-                return total;
+            // A whole body, perhaps of a resource that changed meanwhile: it
+            // replaces what was delivered, or the read fails.
+            if (!callback.OnRestart(length)) {
+                ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
             }
-            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_CONNECTION_ABORTED);
+            total = 0;
+            contentLength = length;
+            return;
         }
         // No usable answer (a connection closed before its headers reads as a
         // bare 200): a failed re-send.
@@ -241,7 +245,10 @@ void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const 
         objectName += L'?';
         objectName += Detail::QueryText(*parameters);
     }
-    const DWORD flags = m_scheme == US_Https ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE : INTERNET_FLAG_RELOAD;
+    // Not into the WinInet cache: a download would be written twice, and a
+    // copy of every installer left in the user's cache.
+    const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    const DWORD flags = m_scheme == US_Https ? reload | INTERNET_FLAG_SECURE : reload;
     m_request.Reset(
         ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!m_request) {

@@ -47,9 +47,10 @@ protected:
     CInternetHandle m_request;
 
 private:
-    // Re-sends the request for the bytes from `total` on; returns how many
-    // leading bytes of the new answer must be skipped.
-    std::uint64_t Resume(std::uint64_t total, std::uint64_t contentLength, int& budget, unsigned long error);
+    // Re-sends the request for the bytes from `total` on. A whole body in
+    // answer restarts the callback and the counts from zero.
+    void Resume(IReadDataCallBack& callback, std::uint64_t& total, std::uint64_t& contentLength, int& budget,
+                unsigned long error);
 
     SleepFunction m_sleeper;
 };

@@ -104,7 +104,7 @@ TEST_P(HttpStack, ClientAndServerErrorStatusesThrowTheirCodes)
 
 TEST_P(HttpStack, RefusedConnectionAndUnknownHostFailTheSend)
 {
-    const std::uint16_t closed = ClosedPort();
+    const std::uint16_t closed = Loopback::ClosedPort();
     auto refused = Make<CSimpleGetHttpClient>(closed);
     const auto refusal = ConnectionFailure([&] { refused->SendRequest(L"/", nullptr, L""); });
     ASSERT_TRUE(refusal);
@@ -130,7 +130,7 @@ TEST_P(HttpStack, RefusedConnectionAndUnknownHostFailTheSend)
 
 TEST_P(HttpStack, ChunkedReadDeliversTheBodyAndStopsWhenAsked)
 {
-    const std::string payload = Payload(300000);
+    const std::string payload = Loopback::Pattern(300000);
     server.WriteFile("payload.bin", payload);
     server.SetRoutes(R"({"/file": {"body_file": "payload.bin"}})");
     auto client = Make<CSimpleGetHttpClient>(server.Port());
@@ -152,7 +152,7 @@ TEST(WinHttpConnection, BodyCutOffBeforeItsLengthFails)
 {
     CTestServer server("scripted");
     ASSERT_TRUE(server.Running());
-    server.WriteFile("payload.bin", Payload(100000));
+    server.WriteFile("payload.bin", Loopback::Pattern(100000));
     server.SetRoutes(R"({"/file": {"body_file": "payload.bin", "drop_after": 30000}})");
     CSimpleGetHttpClient client(L"", L"127.0.0.1", L"", 0, server.Port(), true, false, US_Http);
     client.SendRequest(L"/file", nullptr, L"");

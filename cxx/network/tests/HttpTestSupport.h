@@ -4,7 +4,6 @@
 #include "cxx/network/http/HttpClient.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 
 #include <cstdint>
 #include <memory>
@@ -39,6 +38,8 @@ public:
     std::vector<std::uint64_t> totals;
     std::uint64_t contentLength = 0;
     std::size_t stopAfterChunks = 0;
+    bool restartable = true;
+    int restarts = 0;
 
     bool OnReadData(const char* buffer, std::size_t chunkSize, std::size_t bytesRead, std::uint64_t totalRead,
                     std::uint64_t length) override
@@ -50,26 +51,15 @@ public:
         contentLength = length;
         return stopAfterChunks == 0 || totals.size() < stopAfterChunks;
     }
-};
 
-// A loopback port that nothing listens on.
-inline std::uint16_t ClosedPort()
-{
-    WSADATA data;
-    ::WSAStartup(MAKEWORD(2, 2), &data);
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof(address);
-    std::uint16_t port = 0;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        port = ntohs(address.sin_port);
+    bool OnRestart(std::uint64_t) override
+    {
+        ++restarts;
+        if (restartable) {
+            data.clear();
+        }
+        return restartable;
     }
-    ::closesocket(s);
-    ::WSACleanup();
-    return port;
-}
+};
 
 } // namespace KvTest

@@ -3,7 +3,7 @@
 // Makes the test prefix trust the test certificate authority that the build
 // makes in <build>/test-tls (see make-test-tls.sh).
 
-#include "cxx/core/Handle.h"
+#include "cxx/security/signer/CertificateHandles.h"
 
 #include <windows.h>
 #include <wincrypt.h>
@@ -14,11 +14,6 @@
 #include <string>
 
 namespace KvTest {
-
-struct CertStoreTraits {
-    static HCERTSTORE Invalid() { return nullptr; }
-    static void Close(HCERTSTORE store) { ::CertCloseStore(store, 0); }
-};
 
 // The Unix path of a file of the test material as Wine sees it.
 inline std::string TestTlsFile(const std::string& name)
@@ -41,7 +36,7 @@ inline bool TrustTestRoot()
     if (der.empty()) {
         return false;
     }
-    const Cxx::Core::CUniqueHandle<CertStoreTraits> store(
+    const Cxx::Security::CCertStore store(
         ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"));
     return store && ::CertAddEncodedCertificateToStore(store.Get(), X509_ASN_ENCODING,
                                                        reinterpret_cast<const BYTE*>(der.data()),

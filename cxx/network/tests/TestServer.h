@@ -2,14 +2,13 @@
 
 // Client side of tests/servers/scripted.py: its port, its script and its records.
 
+#include "tests/support/Loopback.h"
+
 #include <boost/json.hpp>
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,39 +38,23 @@ struct CRecordedRequest {
 class CTestServer {
 public:
     // name is the server module: "scripted" or "https" (the same server over TLS).
-    explicit CTestServer(const std::string& name)
-    {
-        const std::string upper = name == "https" ? "HTTPS" : "SCRIPTED";
-        const char* port = std::getenv(("KV_" + upper + "_PORT").c_str());
-        const char* dir = std::getenv("KV_SERVER_DIR_WIN");
-        if (port && dir) {
-            m_port = static_cast<std::uint16_t>(std::atoi(port));
-            m_dir = std::string(dir) + "\\" + name;
-        }
-    }
+    explicit CTestServer(const std::string& name) : m_name(name) {}
 
-    bool Running() const { return m_port != 0; }
-    std::uint16_t Port() const { return m_port; }
+    bool Running() const { return Port() != 0; }
+    std::uint16_t Port() const { return Loopback::Port(m_name.c_str()); }
 
     void SetRoutes(const std::string& json) const { WriteFile("routes.json", json); }
 
+    // The server reads its script at each request; the write is atomic.
     void WriteFile(const std::string& name, const std::string& bytes) const
     {
-        const std::string temporary = m_dir + "\\" + name + ".tmp";
-        {
-            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            ASSERT_TRUE(out.good()) << temporary;
-        }
-        // The server reads the script at each request: never let it see half a file.
-        ASSERT_TRUE(::MoveFileExA(temporary.c_str(), (m_dir + "\\" + name).c_str(), MOVEFILE_REPLACE_EXISTING));
+        Loopback::WriteBytes(Loopback::Folder(m_name.c_str()) + L"\\" + Cxx::Core::Utils::Utf8ToWideString(name), bytes);
     }
 
     std::vector<CRecordedRequest> Requests() const
     {
         std::vector<CRecordedRequest> requests;
-        std::ifstream in(m_dir + "\\requests.jsonl", std::ios::binary);
-        for (std::string line; std::getline(in, line);) {
+        for (const std::string& line : Loopback::Requests(m_name.c_str())) {
             const auto object = boost::json::parse(line).as_object();
             CRecordedRequest request;
             request.method = object.at("method").as_string().c_str();
@@ -92,22 +75,7 @@ public:
     }
 
 private:
-    std::uint16_t m_port = 0;
-    std::string m_dir;
+    std::string m_name;
 };
-
-// Deterministic bytes that no shifted copy of themselves matches.
-inline std::string Payload(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    std::uint32_t state = 2463534242u;
-    for (auto& byte : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
 
 } // namespace KvTest

@@ -2,6 +2,7 @@
 
 #include "HttpTestSupport.h"
 #include "TestServer.h"
+#include "tests/support/Loopback.h"
 
 using namespace Cxx::Network;
 using namespace Cxx::Network::Exception;
@@ -33,7 +34,7 @@ protected:
     }
 
     CTestServer server{"scripted"};
-    const std::string payload = Payload(PayloadSize);
+    const std::string payload = Loopback::Pattern(PayloadSize);
     std::vector<std::chrono::milliseconds> pauses;
 };
 
@@ -52,33 +53,49 @@ TEST_F(WinInetResume, BrokenBodyResumesWithRangeAndYieldsTheOriginalBytes)
     EXPECT_EQ(requests[1].answer, "206");
 }
 
-TEST_F(WinInetResume, ServerIgnoringRangeDoesNotDuplicateBytes)
+TEST_F(WinInetResume, WholeBodyInAnswerToARangeReplacesWhatWasRead)
 {
-    server.SetRoutes(
-        R"({"/file": [{"body_file": "payload.bin", "drop_after": 70000}, {"body_file": "payload.bin", "ranges": false}]})");
-    CCollector sink;
-    EXPECT_FALSE(Read(sink));
-    EXPECT_TRUE(sink.data == payload);
-    const auto requests = server.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[1].answer, "200");
-}
-
-TEST_F(WinInetResume, AnswerThatCannotBeJoinedFailsWithoutAppending)
-{
-    // A range from the start, and then a whole body of another length.
-    server.WriteFile("other.bin", Payload(PayloadSize / 2));
-    server.SetRoutes(R"({"/start": [{"body_file": "payload.bin", "drop_after": 70000},
+    // The resource changes between the drop and the re-send: same length, other bytes.
+    std::string changed = payload;
+    for (char& byte : changed) {
+        byte = static_cast<char>(~byte);
+    }
+    server.WriteFile("changed.bin", changed);
+    server.WriteFile("other.bin", Loopback::Pattern(PayloadSize / 2));
+    server.SetRoutes(R"({"/changed": [{"body_file": "payload.bin", "drop_after": 70000},
+                                      {"body_file": "changed.bin", "ranges": false}],
+                         "/shorter": [{"body_file": "payload.bin", "drop_after": 70000},
+                                      {"body_file": "other.bin", "ranges": false}],
+                         "/refused": [{"body_file": "payload.bin", "drop_after": 70000},
+                                      {"body_file": "changed.bin", "ranges": false}],
+                         "/start": [{"body_file": "payload.bin", "drop_after": 70000},
                                     {"body_file": "payload.bin", "ranges": false, "status": 206,
-                                     "headers": [["Content-Range", "bytes 0-199999/200000"]]}],
-                         "/other": [{"body_file": "payload.bin", "drop_after": 70000},
-                                    {"body_file": "other.bin", "ranges": false}]})");
-    for (const wchar_t* path : {L"/start", L"/other"}) {
+                                     "headers": [["Content-Range", "bytes 0-199999/200000"]]}]})");
+    struct Case {
+        const wchar_t* path;
+        bool restartable;
+        std::string expected; // empty: the read fails
+    };
+    const Case cases[] = {
+        {L"/changed", true, changed},
+        {L"/shorter", true, Loopback::Pattern(PayloadSize / 2)},
+        {L"/refused", false, ""},
+        {L"/start", true, ""},
+    };
+    for (const Case& c : cases) {
         CCollector sink;
-        const auto failure = Read(sink, true, path);
-        ASSERT_TRUE(failure) << path;
-        EXPECT_EQ(failure->GetCode(), NEC_ReadBody);
-        EXPECT_TRUE(sink.data == payload.substr(0, 70000));
+        sink.restartable = c.restartable;
+        const auto failure = Read(sink, true, c.path);
+        if (c.expected.empty()) {
+            ASSERT_TRUE(failure) << c.path;
+            EXPECT_EQ(failure->GetCode(), NEC_ReadBody) << c.path;
+            EXPECT_TRUE(sink.data == payload.substr(0, 70000)) << c.path << ": nothing may be appended";
+        } else {
+            EXPECT_FALSE(failure) << c.path;
+            EXPECT_EQ(sink.restarts, 1) << c.path;
+            EXPECT_TRUE(sink.data == c.expected) << c.path << ": the new body, whole";
+            EXPECT_EQ(sink.contentLength, c.expected.size()) << c.path;
+        }
     }
 }
 

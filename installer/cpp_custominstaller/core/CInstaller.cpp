@@ -4,7 +4,6 @@
 #include "kv_config.h"
 
 #include <cwchar>
-#include <filesystem>
 #include <fstream>
 
 namespace CustomInstaller::Core {
@@ -111,7 +110,7 @@ bool CInstallerFile::Write()
         return false;
     }
     Unlock();
-    std::ofstream file(std::filesystem::path(m_path), std::ios_base::out | std::ios_base::trunc | std::ios_base::binary);
+    std::ofstream file(m_path.c_str(), std::ios_base::out | std::ios_base::trunc | std::ios_base::binary);
     if (!file.is_open() || !file.good()) {
         return false;
     }
@@ -152,8 +151,7 @@ CInstaller::~CInstaller()
 {
     m_file.Unlock();
     if (Cxx::Core::Utils::FileExists(m_path)) {
-        std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(m_path), ignored);
+        ::DeleteFileW(m_path.c_str());
     }
 }
 

@@ -1,13 +1,14 @@
 #include "installer/cpp_custominstaller/gui/WebUiFiles.h"
 
 #include "cxx/core/Handle.h"
+#include "cxx/core/SystemUtils.h"
+#include "cxx/core/TextUtils.h"
 #include "installer/cpp_custominstaller/page/InstallerPageFiles.h"
 
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 namespace CustomInstaller::Gui {
 
@@ -59,8 +60,7 @@ CWebUiFiles::CWebUiFiles(std::wstring folder) : m_folder(std::move(folder)) {}
 CWebUiFiles::~CWebUiFiles()
 {
     // A file that another process still holds open stays; nothing more can be done here.
-    std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(m_folder), ignored);
+    Cxx::Core::Utils::RemoveFolderTree(m_folder);
 }
 
 std::wstring CWebUiFiles::IndexPath() const
@@ -78,11 +78,11 @@ std::unique_ptr<CWebUiFiles> UnpackWebUi(HMODULE module)
     // From here on the holder removes whatever was written, on failure too.
     auto files = std::make_unique<CWebUiFiles>(std::move(folder));
     for (const CPageFile& file : PageFiles) {
-        const std::filesystem::path path = std::filesystem::path(files->Folder()) / file.path;
-        std::error_code error;
-        std::filesystem::create_directories(path.parent_path(), error);
+        std::wstring path = files->Folder() + L"\\" + file.path;
+        std::replace(path.begin(), path.end(), L'/', L'\\');
         const LPCWSTR type = file.typeName ? file.typeName : MAKEINTRESOURCEW(file.typeId);
-        if (error || !WriteResourceToFile(file.id, type, path.wstring(), module)) {
+        if (!Cxx::Core::Utils::CreateFolders(Cxx::Core::Utils::DirectoryOfPath(path)) ||
+            !WriteResourceToFile(file.id, type, path, module)) {
             return nullptr;
         }
     }

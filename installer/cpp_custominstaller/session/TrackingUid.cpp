@@ -14,7 +14,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <random>
@@ -88,7 +87,7 @@ bool ExtractTrackingUid(const std::wstring& fileName)
     if (!text || text->empty()) {
         return false;
     }
-    std::wofstream file(std::filesystem::path(fileName), std::ios::out | std::ios::trunc);
+    std::wofstream file(fileName.c_str(), std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
         return false;
     }
@@ -107,14 +106,13 @@ std::wstring ReadStoredTrackingUid(const std::wstring& program, const std::wstri
     }
     std::wstring word;
     try {
-        std::wifstream input{std::filesystem::path(file)};
+        std::wifstream input(file.c_str());
         if (!input.is_open()) {
             return {};
         }
         input >> word;
         input.close();
-        std::error_code ignored;
-        std::filesystem::remove(std::filesystem::path(file), ignored);
+        ::DeleteFileW(file.c_str());
     } catch (const std::exception&) {
         return {};
     }

@@ -7,9 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <vector>
 
 namespace CustomInstaller {
@@ -78,17 +76,20 @@ bool IsSetupAlreadyRunning(const std::wstring& markerName, const std::wstring& w
         return false;
     }
     // A missing or unreadable folder counts as no setup running.
-    std::error_code error;
-    std::filesystem::directory_iterator entries(workFolder, error);
-    for (const std::filesystem::directory_iterator end; !error && entries != end; entries.increment(error)) {
-        const std::filesystem::path& path = entries->path();
-        const std::wstring description = Cxx::Core::Utils::GetFileVersionString(L"FileDescription", path.wstring());
+    WIN32_FIND_DATAW entry;
+    const std::wstring folder = workFolder.empty() || workFolder.back() == L'\\' ? workFolder : workFolder + L'\\';
+    const Cxx::Core::CFindHandle entries(::FindFirstFileW((folder + L'*').c_str(), &entry));
+    for (bool more = entries.IsValid(); more; more = ::FindNextFileW(entries.Get(), &entry) != FALSE) {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        const std::wstring description = Cxx::Core::Utils::GetFileVersionString(L"FileDescription", folder + name);
         if (description.empty() || !SameTextIgnoringCase(description, SetupWindowTitle)) {
             continue;
         }
         std::vector<DWORD> processIds;
-        if (!Cxx::Core::Utils::FindProcessesByName(path.filename().wstring(), processIds, false) ||
-            processIds.empty()) {
+        if (!Cxx::Core::Utils::FindProcessesByName(name, processIds, false) || processIds.empty()) {
             continue;
         }
         if (HWND window = FindTopLevelWindowOf(processIds)) {

@@ -3,9 +3,11 @@
 #include "cxx/core/Handle.h"
 #include "cxx/core/thread/Interruption.h"
 #include "cxx/network/downloader/Md5.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -95,6 +97,9 @@ TEST(Downloader, DownloadsSeveralMegabytesWithProgressAndDigest)
         EXPECT_EQ(seen.progress.back(), 100.0);
         EXPECT_TRUE(Loopback::ReadBytes(target) == data);
         EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target)));
+        DWORD size = 0;
+        EXPECT_FALSE(::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "no copy in the WinInet cache";
     }
 }
 
@@ -249,28 +254,44 @@ TEST(Downloader, OnlyLiveObserversAreCalled)
     EXPECT_TRUE(removed->statuses.empty());
 }
 
-TEST(Downloader, ObserverMayDestroyTheDownloaderWhenItEnds)
+TEST(Downloader, ObserverMayDestroyTheDownloaderFromAnyNotification)
 {
+    enum EWhen { AtStart, AtProgress, AtStatus };
     struct CDropper : TDownloadObserver {
+        EWhen when = AtStart;
         std::unique_ptr<CDownloader> owned;
         std::promise<EDownloadStatus> ended;
         Cxx::Core::CHandle worker;
+        void Drop(EWhen now)
+        {
+            if (now == when && owned) {
+                worker.Reset(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
+                owned.reset();
+            }
+        }
+        void OnStart() override { Drop(AtStart); }
+        void OnProgress(double) override { Drop(AtProgress); }
         void OnStatus(EDownloadStatus status) override
         {
-            worker.Reset(::OpenThread(SYNCHRONIZE, FALSE, ::GetCurrentThreadId()));
-            owned.reset();
+            Drop(AtStatus);
             ended.set_value(status);
         }
     };
-    auto dropper = std::make_shared<CDropper>();
-    dropper->owned = std::make_unique<CDownloader>(Served("dropped.bin", "dropped"));
-    dropper->owned->AddObserver(dropper);
-    auto ended = dropper->ended.get_future();
-    ASSERT_TRUE(dropper->owned->DownloadToFile(Target(L"dropped-copy.bin")));
-    EXPECT_EQ(ended.get(), Success);
-    EXPECT_EQ(dropper->owned, nullptr);
-    // Nobody joins the worker any more; it must still end on its own (and
-    // before this process exits, which it could otherwise race).
-    ASSERT_TRUE(dropper->worker.IsValid());
-    EXPECT_EQ(::WaitForSingleObject(dropper->worker.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    const std::wstring url = Served("dropped.bin", Loopback::Pattern(1000000));
+    for (const auto& [when, expected] : {std::pair{AtStart, Cancelled}, std::pair{AtProgress, Cancelled},
+                                        std::pair{AtStatus, Success}}) {
+        auto dropper = std::make_shared<CDropper>();
+        dropper->when = when;
+        dropper->owned = std::make_unique<CDownloader>(url);
+        dropper->owned->AddObserver(dropper);
+        auto ended = dropper->ended.get_future();
+        ASSERT_TRUE(dropper->owned->DownloadToFile(Target(L"dropped-copy.bin")));
+        EXPECT_EQ(ended.get(), expected) << "destroyed at " << when;
+        EXPECT_EQ(dropper->owned, nullptr);
+        // Nobody joins the worker any more; it must still end on its own (and
+        // before this process exits, which it could otherwise race).
+        ASSERT_TRUE(dropper->worker.IsValid());
+        EXPECT_EQ(::WaitForSingleObject(dropper->worker.Get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(Target(L"dropped-copy.bin"))));
+    }
 }

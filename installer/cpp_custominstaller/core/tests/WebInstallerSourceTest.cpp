@@ -1,7 +1,7 @@
 #include "installer/cpp_custominstaller/core/WebInstallerSource.h"
 
 #include "cxx/core/SystemUtils.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 #include "installer/cpp_custominstaller/core/tests/Recorders.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "browsercontrol/tests/WebDialogSupport.h"
 #include "cxx/core/TextUtils.h"
 #include "cxx/network/downloader/Md5.h"
-#include "cxx/network/downloader/tests/Loopback.h"
+#include "tests/support/Loopback.h"
 #include "installer/cpp_custominstaller/core/InstallManager.h"
 #include "installer/cpp_custominstaller/core/InstallerLauncher.h"
 #include "installer/cpp_custominstaller/core/NSISCommandLine.h"

@@ -43,11 +43,17 @@ inline std::wstring Url(const char* server, const std::string& target)
     return L"http://127.0.0.1:" + std::to_wstring(Port(server)) + Cxx::Core::Utils::Utf8ToWideString(target);
 }
 
+// Written under another name and then moved in place, so that a server
+// reading the file meanwhile never sees half of it.
 inline void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(file.good()) << "cannot write the test file";
+    const std::wstring temporary = path + L".tmp";
+    {
+        std::ofstream file(std::filesystem::path(temporary), std::ios::binary | std::ios::trunc);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(file.good()) << "cannot write the test file";
+    }
+    ASSERT_TRUE(::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) << "cannot place the test file";
 }
 
 inline std::string ReadBytes(const std::wstring& path)
