@@ -1,6 +1,13 @@
 #include "browsercontrol/WebDialog.h"
 
+#include "browsercontrol/js/ChildWindow.h"
+#include "browsercontrol/js/Downloader.h"
+#include "browsercontrol/js/Engine.h"
+#include "browsercontrol/js/Launcher.h"
+#include "browsercontrol/js/System.h"
 #include "cxx/core/SystemUtils.h"
+#include "cxx/core/TextUtils.h"
+#include "productlist/ProductList.h"
 
 namespace BrowserControl {
 
@@ -20,6 +27,15 @@ void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObje
 {
     JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<CBrowserWindowWrapper>(
                                      WM_WEBDLG_SHOW_SIZED, WM_WEBDLG_SHOW, WM_WEBDLG_CLOSE, this->Handle())));
+    JS::AddScriptObject(objects, new JS::CDownloader(false));
+    JS::AddScriptObject(objects, new JS::CLauncher());
+    // The catalogue's built-in list is the one of the brand this program was built for.
+    const std::string brand =
+        Cxx::Core::Utils::WideToCodePage(Cxx::Core::Utils::GetFileVersionString(L"Brand", L""), CP_ACP);
+    JS::AddScriptObject(objects, new JS::CSystem(std::make_shared<ProductList::CProductList>(L"", brand),
+                                                 std::make_shared<Cxx::Misc::COpenInDefaultBrowser>()));
+    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>()));
+    JS::AddScriptObject(objects, new JS::CEngine(JS::EngineVersion));
 }
 
 template <class TBase>

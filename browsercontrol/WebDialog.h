@@ -58,8 +58,9 @@ public:
         CXX_MESSAGE_HANDLER(WM_WEBDLG_SECOND_CLOSE, OnSecondClose)
     CXX_END_MSG_MAP()
 
-    // Fills the main page's window.external before the page exists: here basewnd over the
-    // main page's CBrowserWindowWrapper.
+    // Fills the main page's window.external before the page exists: here the standard set, in
+    // this order: basewnd over the main page's CBrowserWindowWrapper, download, process,
+    // system, childWindow and engine.
     virtual void InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects);
     // Ends a modal dialog with the result; destroys a modeless one.
     virtual void EndDialog(int result) { TBase::EndDialog(result); }

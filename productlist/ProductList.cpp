@@ -20,21 +20,6 @@ namespace {
 using boost::property_tree::ptree;
 using Cxx::Core::Utils::VersionNumber;
 
-std::string ToThreadAnsi(const std::wstring& wide)
-{
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int length = ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        return {};
-    }
-    std::string text(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
-    return text;
-}
-
 // Every part must be a non-negative signed 32-bit number; a failed parse gives 0xFFFFFFFF parts.
 bool IsValidVersion(const VersionNumber& version)
 {
@@ -171,7 +156,8 @@ bool CProductList::ReadProductInfo(const ptree& entry, ProductInfo& info) const
     record.installDir = where.dir;
     record.mainExecutable = Cxx::Core::Utils::WideToUtf8String(where.exeName);
     record.registryKey = where.keyPath;
-    record.version = ToThreadAnsi(Cxx::Core::Utils::GetFileVersionString(L"ProductVersion", where.exePath));
+    record.version = Cxx::Core::Utils::WideToCodePage(
+        Cxx::Core::Utils::GetFileVersionString(L"ProductVersion", where.exePath), CP_THREAD_ACP);
     record.installTime = DirectoryCreationTime(where.dir);
     record.vendor = vendor;
     record.productName = productName;

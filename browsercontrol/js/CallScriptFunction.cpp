@@ -10,6 +10,17 @@ namespace BrowserControl {
 
 using Cxx::Core::CComPtr;
 
+namespace {
+
+HRESULT IdOfName(IDispatch* object, const std::wstring& name, DISPID& id)
+{
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+    id = DISPID_UNKNOWN;
+    return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+}
+
+} // namespace
+
 HRESULT CallScriptFunction(IWebBrowser2* browser, const std::wstring& name)
 {
     if (!browser) {
@@ -58,9 +69,8 @@ HRESULT CallGlobalFunction(IDispatch* window, const std::wstring& name)
     if (!window) {
         return E_POINTER;
     }
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = window->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    const HRESULT hr = IdOfName(window, name, id);
     if (FAILED(hr)) {
         return hr;
     }
@@ -68,6 +78,20 @@ HRESULT CallGlobalFunction(IDispatch* window, const std::wstring& name)
     JS::CVariant result;
     return window->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &noArguments, result.Put(), nullptr,
                           nullptr);
+}
+
+HRESULT CallMethodByName(IDispatch* object, const std::wstring& name, DISPPARAMS* arguments)
+{
+    if (!object) {
+        return E_POINTER;
+    }
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(IdOfName(object, name, id)) || id == DISPID_VALUE) {
+        return S_FALSE;
+    }
+    DISPPARAMS noArguments{};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, arguments ? arguments : &noArguments,
+                          nullptr, nullptr, nullptr);
 }
 
 } // namespace BrowserControl

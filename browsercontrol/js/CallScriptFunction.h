@@ -20,4 +20,9 @@ HRESULT CallScriptFunctionOfDocument(IDispatch* document, const std::wstring& na
 // The same on the page's window object, whose members are the page's globals.
 HRESULT CallGlobalFunction(IDispatch* window, const std::wstring& name);
 
+// Calls a method of a page object by name with the arguments (last first, none named), asking
+// no result. S_FALSE, and nothing is called, when the object has no method of that name (the
+// name is unknown, or it is the object's default member).
+HRESULT CallMethodByName(IDispatch* object, const std::wstring& name, DISPPARAMS* arguments);
+
 } // namespace BrowserControl

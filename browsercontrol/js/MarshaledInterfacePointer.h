@@ -85,6 +85,24 @@ public:
         return m_cache.emplace(thread, std::move(local)).first->second.Get();
     }
 
+    // Drops the calling thread's proxy, which belongs to its apartment: a thread that got one
+    // calls this before it leaves the apartment. Another Get would make a new one.
+    void ForgetThread()
+    {
+        // Released at the end, outside the lock: releasing a proxy may call into the owning
+        // apartment, as unmarshalling does in Get.
+        Cxx::Core::CComPtr<T> proxy;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            const auto found = m_cache.find(Detail::CurrentThreadSerial());
+            if (found == m_cache.end() || found->second.Get() == m_pointer.Get()) {
+                return;
+            }
+            proxy = std::move(found->second);
+            m_cache.erase(found);
+        }
+    }
+
     // True when threads other than the creator can get a proxy.
     bool IsMarshaled() const { return m_cookie != 0; }
 

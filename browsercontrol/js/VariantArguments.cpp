@@ -44,6 +44,15 @@ bool VariantToInt(const VARIANT& variant, int& value)
     return true;
 }
 
+bool VariantToString(const VARIANT& variant, std::wstring& text)
+{
+    if (variant.vt != VT_BSTR || !variant.bstrVal) {
+        return false;
+    }
+    text.assign(variant.bstrVal, ::SysStringLen(variant.bstrVal));
+    return true;
+}
+
 // VariantCopy does not change its source; some SDK headers declare it without const.
 
 CArgumentList::CArgumentList(const CArgumentList& other)

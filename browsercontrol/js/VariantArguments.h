@@ -17,6 +17,9 @@ using CVariant = Cxx::GUI::CVariant;
 // is not finite or does not fit into 32 bits.
 bool VariantToInt(const VARIANT& variant, int& value);
 
+// The text of a VT_BSTR that is not null; false, leaving text alone, for anything else.
+bool VariantToString(const VARIANT& variant, std::wstring& text);
+
 // Arguments of one method call, kept in the order DISPPARAMS wants them
 // (last argument first), without named arguments.
 class CArgumentList {

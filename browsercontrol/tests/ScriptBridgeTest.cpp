@@ -1,4 +1,3 @@
-#include "browsercontrol/ExternalDispatch.h"
 #include "browsercontrol/js/JSObjects.h"
 #include "browsercontrol/js/WindowWrapper.h"
 #include "browsercontrol/tests/ScriptHost.h"
@@ -13,7 +12,6 @@ using BrowserControl::JS::WindowWrapper::CJSWindowWrapper;
 using BrowserControl::JS::WindowWrapper::CSingleWindowWrapper;
 using BrowserControl::Tests::CApartment;
 using BrowserControl::Tests::CScriptHost;
-using Cxx::Core::CComPtr;
 
 namespace {
 
@@ -31,8 +29,7 @@ protected:
                             new CJSWindowWrapper(std::make_shared<CSingleWindowWrapper>(m_window, kCloseMessage)));
         m_host = std::make_unique<CScriptHost>();
         ASSERT_TRUE(m_host->Ready());
-        CComPtr<CExternalDispatch> external(new CExternalDispatch(objects));
-        ASSERT_TRUE(m_host->AddNamedItem(L"external", external.Get()));
+        ASSERT_TRUE(m_host->AddExternal(objects));
     }
     bool ClosePosted()
     {

@@ -1,5 +1,7 @@
 #include "browsercontrol/tests/ScriptHost.h"
 
+#include "browsercontrol/ExternalDispatch.h"
+
 #include <map>
 
 namespace BrowserControl::Tests {
@@ -117,6 +119,12 @@ bool CScriptHost::AddNamedItem(const std::wstring& name, IDispatch* object)
     return SUCCEEDED(m_engine->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE));
 }
 
+bool CScriptHost::AddExternal(const std::shared_ptr<JS::CJSObjects>& objects)
+{
+    const CComPtr<CExternalDispatch> external(new CExternalDispatch(objects));
+    return AddNamedItem(L"external", external.Get());
+}
+
 HRESULT CScriptHost::Run(const std::wstring& script)
 {
     if (!Ready()) {
@@ -162,6 +170,36 @@ Cxx::GUI::CVariant CScriptHost::Global(const std::wstring& name)
         globals->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.Put(), nullptr, nullptr);
     }
     return value;
+}
+
+std::wstring Describe(const VARIANT& value)
+{
+    switch (value.vt) {
+    case VT_EMPTY:
+        return L"undefined";
+    case VT_BOOL:
+        return value.boolVal ? L"true" : L"false";
+    case VT_I4:
+        return std::to_wstring(value.lVal);
+    case VT_INT:
+        return std::to_wstring(value.intVal);
+    case VT_BSTR:
+        return L"'" + std::wstring(value.bstrVal ? value.bstrVal : L"") + L"'";
+    default:
+        return L"vt " + std::to_wstring(value.vt);
+    }
+}
+
+std::wstring ScriptText(const std::wstring& text)
+{
+    std::wstring literal = L"'";
+    for (const wchar_t c : text) {
+        if (c == L'\\' || c == L'\'') {
+            literal += L'\\';
+        }
+        literal += c;
+    }
+    return literal + L"'";
 }
 
 } // namespace BrowserControl::Tests

@@ -6,7 +6,12 @@
 #include <windows.h>
 #include <activscp.h>
 
+#include <memory>
 #include <string>
+
+namespace BrowserControl::JS {
+class CJSObjects;
+}
 
 namespace BrowserControl::Tests {
 
@@ -25,6 +30,8 @@ public:
     bool Ready() const { return static_cast<bool>(m_parse); }
     // The object becomes a global of the scripts under the name (for a page: "external").
     bool AddNamedItem(const std::wstring& name, IDispatch* object);
+    // The scripts get window.external over the objects, as a page does.
+    bool AddExternal(const std::shared_ptr<JS::CJSObjects>& objects);
     // S_OK, or the code of the script error it raised (also in ErrorCode).
     HRESULT Run(const std::wstring& script);
     // The code and description of the last script error; S_OK and empty after a clean run.
@@ -40,5 +47,11 @@ private:
     Cxx::Core::CComPtr<IActiveScript> m_engine;
     Cxx::Core::CComPtr<IActiveScriptParse> m_parse;
 };
+
+// A value as a test compares it: undefined, true, false, a number, or a text in quotes.
+std::wstring Describe(const VARIANT& value);
+
+// A text as a JScript string literal.
+std::wstring ScriptText(const std::wstring& text);
 
 } // namespace BrowserControl::Tests

@@ -42,13 +42,6 @@ private:
     std::filesystem::path m_folder;
 };
 
-// The host's scripts see the objects as a page sees them: window.external.
-inline bool AddExternal(CScriptHost& host, std::shared_ptr<JS::CJSObjects> objects)
-{
-    const Cxx::Core::CComPtr<IDispatch> external(new CExternalDispatch(std::move(objects)));
-    return host.AddNamedItem(L"external", external.Get());
-}
-
 // A test's steps on a running dialog, one posted message each: whatever a step posts is
 // handled before the next step. The dialog routes Message to Run.
 template <class TDialog>

@@ -1,4 +1,3 @@
-#include "browsercontrol/ExternalDispatch.h"
 #include "browsercontrol/WebDialog.h"
 #include "browsercontrol/js/ChildWindowCreator.h"
 #include "browsercontrol/tests/ScriptHost.h"
@@ -14,7 +13,6 @@
 using namespace BrowserControl;
 using BrowserControl::Tests::CApartment;
 using BrowserControl::Tests::CScriptHost;
-using Cxx::Core::CComPtr;
 
 namespace {
 
@@ -81,7 +79,7 @@ CDrivenDialog::CStep Script(const wchar_t* script)
 {
     return [script](CDrivenDialog& dialog) {
         CScriptHost host;
-        ASSERT_TRUE(Tests::AddExternal(host, dialog.objects));
+        ASSERT_TRUE(host.AddExternal(dialog.objects));
         EXPECT_EQ(host.Run(script), S_OK);
     };
 }
@@ -165,6 +163,23 @@ TEST_F(WebDialog, ThePageSizesTheDialogAndTheSecondPageShowsUntilThen)
         },
     });
     EXPECT_EQ(dialog.DoModal(), 4);
+}
+
+TEST_F(WebDialog, ThePageGetsTheStandardObjectsInTheirOrder)
+{
+    std::vector<std::wstring> names;
+    CDrivenDialog dialog(m_page.Path(L"index.html"), L"", {
+        [&](CDrivenDialog& d) {
+            for (int index = 0; index < d.objects->GetCount(); ++index) {
+                names.push_back(d.objects->GetName(index));
+            }
+        },
+        Script(L"if (external.engine.version() !== '3.2.0' || external.system.isInstalled('NONE') !== '') throw 1;"),
+        Post(WM_CLOSE, 2),
+    });
+    EXPECT_EQ(dialog.DoModal(), 2);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"basewnd", L"download", L"process", L"system", L"childWindow",
+                                                L"engine"}));
 }
 
 TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)

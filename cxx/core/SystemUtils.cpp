@@ -231,15 +231,15 @@ bool IsWow64()
     return isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool ExecuteAndGetExitCode(const std::wstring& path, const std::wstring& arguments, DWORD& exitCode, bool wait)
+CHandle StartProcess(const std::wstring& path, const std::wstring& arguments)
 {
     if (path.empty() && arguments.empty()) {
-        return false;
+        return CHandle();
     }
     std::wstring commandLine = QuotedPath(path) + L" " + arguments;
     commandLine.erase(0, commandLine.find_first_not_of(L" \t\r\n"));
     if (commandLine.empty()) {
-        return false;
+        return CHandle();
     }
 
     STARTUPINFOW startup{};
@@ -247,10 +247,18 @@ bool ExecuteAndGetExitCode(const std::wstring& path, const std::wstring& argumen
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &info)) {
+        return CHandle();
+    }
+    const CHandle thread(info.hThread);
+    return CHandle(info.hProcess);
+}
+
+bool ExecuteAndGetExitCode(const std::wstring& path, const std::wstring& arguments, DWORD& exitCode, bool wait)
+{
+    const CHandle process = StartProcess(path, arguments);
+    if (!process) {
         return false;
     }
-    CHandle process(info.hProcess);
-    CHandle thread(info.hThread);
     if (wait) {
         ::WaitForSingleObject(process.Get(), INFINITE);
         DWORD code = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cxx/core/Handle.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -32,6 +34,9 @@ bool IsWow64();
 // False when there is nothing to run or the process cannot be started.
 bool ExecuteAndGetExitCode(const std::wstring& path, const std::wstring& arguments, DWORD& exitCode, bool wait);
 bool Execute(const std::wstring& path, const std::wstring& arguments, bool wait);
+// Starts the same command line without waiting; the process's handle, invalid
+// when nothing was started.
+CHandle StartProcess(const std::wstring& path, const std::wstring& arguments);
 
 // Appends the ids of the processes whose executable name equals exeName (any
 // case). True also when none matches; false when the processes cannot be listed.

@@ -59,6 +59,30 @@ std::string WideToUtf8String(const std::wstring& wide)
     return utf8;
 }
 
+std::string WideToCodePage(const std::wstring& wide, unsigned codePage)
+{
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        size == 0 ? 0 : ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0 &&
+        ::WideCharToMultiByte(codePage, 0, wide.data(), size, text.data(), length, nullptr, nullptr) != length) {
+        text.clear();
+    }
+    return text;
+}
+
+std::wstring CodePageToWide(const std::string& text, unsigned codePage)
+{
+    const int size = static_cast<int>(text.size());
+    const int length = size == 0 ? 0 : ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0 && ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) != length) {
+        wide.clear();
+    }
+    return wide;
+}
+
 wchar_t* MultiByteToWideWithCodePage(wchar_t* buffer, const char* text, int capacity, unsigned codePage)
 {
     if (buffer == nullptr || text == nullptr || capacity <= 0) {

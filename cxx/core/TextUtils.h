@@ -14,6 +14,11 @@ std::wstring Utf8ToWideString(const std::string& utf8);
 bool WideToUtf8(const std::wstring& wide, std::string& utf8);
 std::string WideToUtf8String(const std::wstring& wide);
 
+// Text of a code page (CP_ACP, CP_THREAD_ACP ...) <-> UTF-16; empty when the
+// conversion fails. Characters the code page lacks become its default character.
+std::string WideToCodePage(const std::wstring& wide, unsigned codePage);
+std::wstring CodePageToWide(const std::string& text, unsigned codePage);
+
 // Converts a zero-terminated text of the given code page into buffer (capacity
 // in characters). Returns buffer, or null when an argument is null or the
 // conversion fails (buffer then holds an empty text).

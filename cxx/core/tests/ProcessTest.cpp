@@ -11,30 +11,6 @@
 namespace Utils = Cxx::Core::Utils;
 using Cxx::Core::CHandle;
 
-namespace {
-
-// A child copied into "<folder>\kv blank\kv_test_child.exe", with a decoy
-// "<folder>\kv.exe" where an unquoted command line would look first.
-class CBlankPathChild {
-public:
-    CBlankPathChild() : m_folder(L"kv-quote")
-    {
-        std::filesystem::create_directory(m_folder.Path() / L"kv blank");
-        m_path = m_folder.Path() / L"kv blank" / L"kv_test_child.exe";
-        m_decoy = m_folder.Path() / L"kv.exe";
-        std::filesystem::copy_file(KvTest::ChildPath(), m_path);
-        std::filesystem::copy_file(KvTest::ChildPath(), m_decoy);
-    }
-    std::wstring Path() const { return m_path.wstring(); }
-
-private:
-    KvTest::CTempFolder m_folder;
-    std::filesystem::path m_path;
-    std::filesystem::path m_decoy;
-};
-
-} // namespace
-
 TEST(Execute, ReturnsTheExitCodeOfTheProgram)
 {
     DWORD code = 0;
@@ -68,7 +44,7 @@ TEST(Execute, FailsWhenThereIsNothingToRun)
 
 TEST(Execute, PathWithBlanksRunsThatProgramNotTheDecoy)
 {
-    CBlankPathChild child;
+    const KvTest::CBlankPathProgram child(KvTest::ChildPath());
     // The decoy is real: the system itself runs it for the unquoted line.
     ASSERT_EQ(KvTest::RunAndWait(child.Path() + L" exit 7"), 99);
 

@@ -48,4 +48,12 @@ std::wstring ProcessTag()
     return std::to_wstring(::GetCurrentProcessId());
 }
 
+CBlankPathProgram::CBlankPathProgram(const std::filesystem::path& program)
+    : m_folder(L"kv-quote"), m_path(m_folder.Path() / L"kv blank" / program.filename())
+{
+    std::filesystem::create_directory(m_path.parent_path());
+    std::filesystem::copy_file(program, m_path);
+    std::filesystem::copy_file(program, m_folder.Path() / L"kv.exe");
+}
+
 } // namespace KvTest

@@ -31,4 +31,16 @@ private:
 // Text unique to this test process, for names shared across processes.
 std::wstring ProcessTag();
 
+// A copy of a program at "<folder>\kv blank\<its name>", with a decoy copy at
+// "<folder>\kv.exe", where an unquoted command line of the copy would look first.
+class CBlankPathProgram {
+public:
+    explicit CBlankPathProgram(const std::filesystem::path& program);
+    std::wstring Path() const { return m_path.wstring(); }
+
+private:
+    CTempFolder m_folder;
+    std::filesystem::path m_path;
+};
+
 } // namespace KvTest

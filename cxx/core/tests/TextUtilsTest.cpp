@@ -39,6 +39,11 @@ TEST(TextUtils, MultiByteWithCodePage)
     // Too small a buffer fails and leaves no half text behind.
     EXPECT_EQ(MultiByteToWideWithCodePage(buffer, "abcdefghijk", 4, 1252), nullptr);
     EXPECT_STREQ(buffer, L"");
+
+    EXPECT_EQ(WideToCodePage(L"caf\u00e9 \u65e5", 1252), "caf\xe9 ?");
+    EXPECT_EQ(CodePageToWide("caf\xe9", 1252), L"caf\u00e9");
+    EXPECT_EQ(WideToCodePage(L"", 1252), "");
+    EXPECT_EQ(CodePageToWide("x", 0xFFFF), L"");
 }
 
 TEST(TextUtils, VersionParse)

@@ -1,6 +1,13 @@
 #include "installer/cpp_custominstaller/gui/InstallerWindow.h"
 
 #include "browsercontrol/js/CallScriptFunction.h"
+#include "browsercontrol/js/ChildWindow.h"
+#include "browsercontrol/js/Downloader.h"
+#include "browsercontrol/js/Launcher.h"
+#include "browsercontrol/js/System.h"
+#include "browsercontrol/js/WindowWrapper.h"
+#include "installer/cpp_custominstaller/gui/LinkPresets.h"
+#include "productlist/ProductList.h"
 #include "installer/cpp_custominstaller/js/GAJSObject.h"
 
 namespace CustomInstaller::Gui {
@@ -24,8 +31,17 @@ CInstallerWindow::CInstallerWindow(std::wstring pagePath, const std::shared_ptr<
 
 void CInstallerWindow::InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects)
 {
-    // The web dialog's basewnd ends the dialog when the page closes it.
-    CBase::InitScriptObjects(objects);
+    const auto catalogue = std::make_shared<ProductList::CProductList>(L"", "");
+    JS::AddScriptObject(objects, new JS::CSystem(catalogue, std::make_shared<COpenInDefaultBrowserWithPresetParams>(
+                                                                MakeLinkPresets(m_options, *catalogue, CurrentUnixTime()))));
+    JS::AddScriptObject(objects, new JS::CLauncher());
+    JS::AddScriptObject(objects, new JS::CDownloader(false));
+    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>()));
+    // The web dialog's own wrapper: a close the page asks for ends the dialog,
+    // where WM_CLOSE would only ask the page again.
+    JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<JS::WindowWrapper::CBrowserWindowWrapper>(
+                                     BrowserControl::WM_WEBDLG_SHOW_SIZED, BrowserControl::WM_WEBDLG_SHOW,
+                                     BrowserControl::WM_WEBDLG_CLOSE, Handle())));
     m_installer = Cxx::Core::CComPtr<Core::JS::CInstallerJSObject>(
         new Core::JS::CInstallerJSObject(m_manager, m_options, false));
     JS::AddScriptObject(objects, m_installer.Get());

@@ -39,7 +39,7 @@ public:
     {
         CBase::InitScriptObjects(pageObjects);
         objects = pageObjects;
-        EXPECT_TRUE(BrowserControl::Tests::AddExternal(page, objects));
+        EXPECT_TRUE(page.AddExternal(objects));
         EXPECT_EQ(page.Run(m_pageScript ? m_pageScript : L"var asked = 0;"), S_OK);
         m_steps.Begin(*this);
     }

@@ -57,7 +57,7 @@ TEST(InstallerStart, ThePagesCallbacksFollowARealInstallationInOrderOnTheUiThrea
     const auto threads = Cxx::Core::CComPtr<BrowserControl::Tests::CRecordingDispatch>::Attach(
         BrowserControl::Tests::CRecordingDispatch::Create({L"called"}));
     BrowserControl::Tests::CScriptHost host;
-    ASSERT_TRUE(BrowserControl::Tests::AddExternal(host, objects));
+    ASSERT_TRUE(host.AddExternal(objects));
     ASSERT_TRUE(host.AddNamedItem(L"threads", threads.Get()));
     ASSERT_EQ(host.Run(L"var calls = [], progress = [], ended = false;"
                        L"function note(name) { calls.push(name); threads.called(); }"

@@ -47,7 +47,7 @@ protected:
             new JS::CInstallerJSObject(m_manager, CommandLine::CInstallerOptions(m_details), false));
         BrowserControl::JS::AddScriptObject(m_objects, m_installer.Get());
         BrowserControl::JS::AddScriptObject(m_objects, new JS::CGAJSObject(m_sender));
-        ASSERT_TRUE(BrowserControl::Tests::AddExternal(m_host, m_objects));
+        ASSERT_TRUE(m_host.AddExternal(m_objects));
     }
     // A script value as the script writes it.
     std::wstring Text(const std::wstring& expression)
