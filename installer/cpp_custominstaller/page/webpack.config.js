@@ -55,7 +55,9 @@ module.exports = function config(options) {
     context: __dirname,
     entry: { main: './src/index.js' },
     target: ['web', 'es5'],
-    devtool: 'source-map',
+    // The maps name the sources without carrying them: they are shipped inside
+    // the setup program, where every byte is downloaded by every user.
+    devtool: 'nosources-source-map',
     cache: false,
     output: {
       path: options.outDir,
