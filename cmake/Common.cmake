@@ -1,9 +1,19 @@
 # Flags, Boost, and helpers shared by every library and test.
 
-# Programs built here run under Wine in this build tree's own prefix.
+# The architecture of this build tree: i686 (the shipped programs) or x86_64
+# (the same code for hosts that cannot run 32-bit programs).
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(KV_ARCH x86_64)
+else()
+  set(KV_ARCH i686)
+endif()
+set(KV_ARCH ${KV_ARCH} CACHE INTERNAL "Architecture of this build tree")
+
+# Programs built here run under Wine in this build tree's own prefix, made for
+# their architecture.
 set(KV_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
 file(WRITE ${KV_WINE_RUN}.tmp
-  "#!/bin/sh\nKV_BUILD_DIR='${CMAKE_BINARY_DIR}' exec '${CMAKE_SOURCE_DIR}/tools/wine-run' \"$@\"\n")
+  "#!/bin/sh\nKV_BUILD_DIR='${CMAKE_BINARY_DIR}' KV_WINE_ARCH=${KV_ARCH} exec '${CMAKE_SOURCE_DIR}/tools/wine-run' \"$@\"\n")
 file(COPY_FILE ${KV_WINE_RUN}.tmp ${KV_WINE_RUN} ONLY_IF_DIFFERENT)
 file(REMOVE ${KV_WINE_RUN}.tmp)
 file(CHMOD ${KV_WINE_RUN} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

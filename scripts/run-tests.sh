@@ -8,7 +8,10 @@ build=$1
 shift
 case "$build" in /*) ;; *) build=$PWD/$build ;; esac
 
+export KV_WINE_ARCH=$(sed -n 's/^KV_ARCH:INTERNAL=//p' "$build/CMakeCache.txt")
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$root/tools/wine-env.sh"
+export KV_WINE
 "$root/tools/wine-prefix" "$WINEPREFIX"
 
 # One persistent wineserver, started inside the X display, so that windows
@@ -19,7 +22,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # Start Wine'"'"'s own background processes now, detached from any output
   # pipe: a test that started them would hand them its pipe, and ctest would
   # wait for them to close it.
-  wine cmd /c exit </dev/null >/dev/null 2>&1
+  "$KV_WINE" cmd /c exit </dev/null >/dev/null 2>&1
   status=0
   rm -f "$build/retried-cases.log"
   if [ "$#" -gt 0 ] && [ "$1" = "--test-dir" ]; then
@@ -33,5 +36,6 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   [ -f "$build/retried-cases.log" ] && retried=$(wc -l < "$build/retried-cases.log")
   echo "Cases run again after Wine died at exit: $retried"
   [ "$retried" -gt 0 ] && sed "s/^/  /" "$build/retried-cases.log"
+  echo "Architecture tested: $KV_WINE_ARCH"
   wineserver -k || true
   exit $status' bash "$build" "$@"

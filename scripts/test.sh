@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test under Wine.
 #   scripts/test.sh [BUILD_DIR] [ctest arguments...]
+# Runs the 32-bit build where this host runs 32-bit programs, else the 64-bit
+# build of the same code; KV_ARCH=i686|x86_64 chooses.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 case "$build" in /*) ;; *) build=$PWD/$build ;; esac
-
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" -DCMAKE_BUILD_TYPE=Release
+source "$root/tools/build-arch.sh"
+kv_choose_arch
+echo "test.sh: building and testing the $KV_ARCH programs in $build"
+kv_configure "$build"
 cmake --build "$build" -j "$(nproc)"
 "$root/scripts/run-tests.sh" "$build" "$@"
