@@ -53,7 +53,7 @@ CGoogleAnalyticsSettings::CGoogleAnalyticsSettings(std::string trackingId, std::
     if (Cxx::Core::Utils::GetWindowsVersion(major, minor, productType, suiteMask)) {
         version.emplace(major, minor);
     }
-    osDescription = BuildOsDescription(version, version && Cxx::Core::Utils::IsWow64());
+    osDescription = BuildOsDescription(version, version && Cxx::Core::Utils::Is64BitWindows());
 }
 
 bool NormalizeClientId(const std::string& input, std::string& output)

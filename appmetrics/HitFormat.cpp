@@ -148,7 +148,7 @@ COsFacts COsFacts::Current()
     DWORD revision = 0;
     if (Cxx::Core::Utils::GetKernel32Version(major, minor, build, revision)) {
         facts.kernelTag = std::to_string(major) + "." + std::to_string(minor);
-        if (!Cxx::Core::Utils::IsWow64()) {
+        if (!Cxx::Core::Utils::Is64BitWindows()) {
             facts.kernelTag += "L";
         }
     }

@@ -105,7 +105,7 @@ bool GetEntryText(const boost::property_tree::ptree& node, const std::string& ke
 {
     auto child = node.find(key);
     if (child == node.not_found()) {
-        child = node.find(key + (Cxx::Core::Utils::IsWow64() ? "64" : "32"));
+        child = node.find(key + (Cxx::Core::Utils::Is64BitWindows() ? "64" : "32"));
     }
     if (child == node.not_found()) {
         return false;

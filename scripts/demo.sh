@@ -5,13 +5,17 @@
 # and a file server that offers the installer, runs `Korvane.exe /S` under Wine
 # and shows its exit code, what got installed and the analytics hits it sent.
 #   scripts/demo.sh [BUILD_DIR]
+# Runs the 32-bit build where this host runs 32-bit programs, else the 64-bit
+# build of the same code (with a 64-bit test installer); KV_ARCH=i686|x86_64
+# chooses.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 case "$build" in /*) ;; *) build=$PWD/$build ;; esac
-
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+source "$root/tools/build-arch.sh"
+kv_choose_arch
+echo "demo.sh: running the $KV_ARCH build of Korvane.exe from $build"
+kv_configure "$build" >/dev/null
 cmake --build "$build" --target Korvane kv_test_installers kv_trust_test_ca
 setting() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 analytics_port=$(setting KV_ANALYTICS_PORT)
@@ -59,10 +63,13 @@ else
   echo "  (not started)"
 fi
 echo "Installed product:"
-"$build/wine-run" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Vellix PDF Pro' /reg:32 2>/dev/null \
+# The test installer is of the same architecture: its key and folder are in that view.
+view=32 program_files="Program Files (x86)"
+[ "$KV_ARCH" = x86_64 ] && view=64 program_files="Program Files"
+"$build/wine-run" reg query 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Vellix PDF Pro' /reg:$view 2>/dev/null \
   | tr -d '\r' | grep -E 'DisplayName|DisplayVersion|InstallLocation' | sed 's/^ */  /' || echo "  (none)"
 echo "Installed files:"
-product="$WINEPREFIX/drive_c/Program Files (x86)/Vellix/Vellix PDF Pro"
+product="$WINEPREFIX/drive_c/$program_files/Vellix/Vellix PDF Pro"
 if [ -d "$product" ]; then
   (cd "$product" && find . -type f | sed 's#^\./#  #' | sort)
 else

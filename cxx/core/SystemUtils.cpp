@@ -231,6 +231,15 @@ bool IsWow64()
     return isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
+bool Is64BitWindows()
+{
+#ifdef _WIN64
+    return true;
+#else
+    return IsWow64();
+#endif
+}
+
 CHandle StartProcess(const std::wstring& path, const std::wstring& arguments)
 {
     if (path.empty() && arguments.empty()) {
@@ -380,7 +389,7 @@ bool ReadRegistryString(HKEY root, const std::wstring& keyPath, const std::wstri
 {
     text.clear();
     REGSAM access = KEY_READ;
-    if (IsWow64()) {
+    if (Is64BitWindows()) {
         access |= static_cast<REGSAM>(view) << 8;
     }
     CRegKey key;

@@ -25,6 +25,9 @@ bool GetKernel32Version(DWORD& major, DWORD& minor, DWORD& build, DWORD& revisio
 
 // True for a 32-bit process on 64-bit Windows.
 bool IsWow64();
+// True on 64-bit Windows, for a 64-bit process as for a 32-bit one under WOW64:
+// what the lookups that depend on the system's bitness ask.
+bool Is64BitWindows();
 
 // --- Processes ---
 

@@ -83,5 +83,5 @@ TEST(FamilyCatalogue, SiblingRowsPointAtTheirOwnKeys)
     const std::wstring zelmora = InstallProbe(folder / L"Zelmora", L"Zelmora64.exe");
     CMachineKey appPath(appPathsKeyPrefix + L"Zelmora64.exe", ERegistryView::View64);
     appPath.SetText(L"", zelmora);
-    EXPECT_EQ(catalogue.IsProductInstalled("TRM"), Cxx::Core::Utils::IsWow64());
+    EXPECT_EQ(catalogue.IsProductInstalled("TRM"), Cxx::Core::Utils::Is64BitWindows());
 }

@@ -247,7 +247,7 @@ TEST_F(PathLocation, BitnessKeysServeWhenThePlainKeyIsAbsent)
     entry.put("PathLocation.Path64", Narrow(name64));
     const auto info = Resolve(entry);
     ASSERT_TRUE(info);
-    EXPECT_EQ(info->exePath, Cxx::Core::Utils::IsWow64() ? exe64 : exe32);
+    EXPECT_EQ(info->exePath, Cxx::Core::Utils::Is64BitWindows() ? exe64 : exe32);
 
     entry.put("PathLocation.Path", Narrow(appName));
     EXPECT_FALSE(Resolve(entry)) << "the plain key wins even when it finds nothing";

@@ -1,13 +1,22 @@
 #!/bin/sh
-# Checks that a program is a stand-alone 32-bit Windows GUI executable: it
-# imports only DLLs that come with Windows (no compiler runtime DLLs).
-#   check_pe_image.sh PROGRAM.exe
+# Checks that a program is a stand-alone Windows GUI executable of the given
+# architecture (i686: the shipped 32-bit programs; x86_64: the 64-bit build):
+# it imports only DLLs that come with Windows (no compiler runtime DLLs) and,
+# given a resource table, carries every resource that the table names.
+#   check_pe_image.sh PROGRAM.exe [i686|x86_64] [RESOURCES.json]
 set -eu
 exe=$1
-headers=$(i686-w64-mingw32-objdump -p "$exe")
+arch=${2:-i686}
+resources=${3:-}
+case "$arch" in
+  i686) format=pei-i386 ;;
+  x86_64) format=pei-x86-64 ;;
+  *) echo "unknown architecture: $arch"; exit 2 ;;
+esac
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 status=0
 
-echo "$headers" | grep -q 'file format pei-i386' || { echo "not a 32-bit PE image: $exe"; status=1; }
+echo "$headers" | grep -q "file format $format\$" || { echo "not a $arch PE image: $exe"; status=1; }
 echo "$headers" | grep -Eq '^Subsystem[[:space:]]+00000002' || { echo "not the GUI subsystem"; status=1; }
 
 allowed=" advapi32.dll bcrypt.dll comctl32.dll crypt32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll \
@@ -22,5 +31,8 @@ for dll in $dlls; do
     *) echo "imports a DLL that does not come with Windows: $dll"; status=1 ;;
   esac
 done
-[ $status -eq 0 ] && echo "ok: $(echo $dlls)"
+if [ -n "$resources" ]; then
+  python3 "$(dirname "$0")/pe_resources.py" "$exe" "$resources" || status=1
+fi
+[ $status -eq 0 ] && echo "ok: $arch GUI program importing $(echo $dlls)"
 exit $status

@@ -15,7 +15,7 @@ namespace KvTest {
 bool ReadTestProductValue(const std::wstring& valueName, std::wstring& value)
 {
     Cxx::Core::CRegKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestProductUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, key.Put()) !=
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, TestProductUninstallKey, 0, KEY_READ | TestInstallerRegistryView, key.Put()) !=
         ERROR_SUCCESS) {
         return false;
     }
@@ -96,7 +96,7 @@ bool RemoveTestProduct()
         std::error_code ignored;
         std::filesystem::remove_all(std::filesystem::path(folder), ignored);
     }
-    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, TestProductUninstallKey, KEY_WOW64_32KEY, 0);
+    ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, TestProductUninstallKey, TestInstallerRegistryView, 0);
     std::wstring leftover;
     return !ReadTestProductValue(L"DisplayName", leftover) &&
            (folder.empty() || !std::filesystem::exists(std::filesystem::path(folder)));

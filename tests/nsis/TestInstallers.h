@@ -2,6 +2,8 @@
 
 #include "cxx/core/Handle.h"
 
+#include <windows.h>
+
 #include <filesystem>
 #include <string>
 
@@ -11,7 +13,16 @@ namespace KvTest {
 inline constexpr const wchar_t* TestProductUninstallKey =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vellix PDF Pro";
 inline constexpr const wchar_t* RunningSetupMutex = L"{86C0077D-48A5-4E6C-A2B1-FC4CD5CA77B9}";
-// The installer is a 32-bit program: its key lies in the 32-bit registry view.
+// The installer is built for the architecture of the test program: its key lies
+// in the registry view of that architecture.
+// Its default folder is in the program-files folder of that architecture.
+#ifdef _WIN64
+inline constexpr REGSAM TestInstallerRegistryView = KEY_WOW64_64KEY;
+inline constexpr const wchar_t* TestProductDefaultFolder = L"C:\\Program Files\\Vellix\\Vellix PDF Pro";
+#else
+inline constexpr REGSAM TestInstallerRegistryView = KEY_WOW64_32KEY;
+inline constexpr const wchar_t* TestProductDefaultFolder = L"C:\\Program Files (x86)\\Vellix\\Vellix PDF Pro";
+#endif
 bool ReadTestProductValue(const std::wstring& valueName, std::wstring& value);
 
 // L"exit0", L"exit1", L"exit5", L"exit2", L"unsigned", L"tampered",

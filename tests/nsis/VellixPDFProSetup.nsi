@@ -1,6 +1,8 @@
 ; Test installer of "Vellix PDF Pro": a real NSIS setup program that the setup
 ; program under test downloads, checks and runs.
-;   makensis -DEXIT_CODE=<n> -DOUTFILE=<path> -DPRODUCT_EXE=<path> VellixPDFProSetup.nsi
+;   makensis -DEXIT_CODE=<n> -DOUTFILE=<path> -DPRODUCT_EXE=<path> [-DAMD64] VellixPDFProSetup.nsi
+; AMD64 makes it a 64-bit installer, for the 64-bit build of the setup program:
+; its $PROGRAMFILES and its registry view are then the 64-bit ones.
 ; It writes its own command line (UTF-16LE with BOM) to the file named by
 ; KV_NSIS_COMMAND_LINE_FILE, else to "<its own path>.cmdline.txt", and beside it,
 ; in "<that file>.parsed", whether NSIS made it silent and its install folder
@@ -16,7 +18,11 @@
   !error "EXIT_CODE, OUTFILE and PRODUCT_EXE must be defined"
 !endif
 
-Unicode true
+!ifdef AMD64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 ManifestSupportedOS all
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma

@@ -24,8 +24,8 @@ constexpr int WarningKind = 1;
 std::wstring MachineGuid()
 {
     std::wstring guid;
-    const auto view = Cxx::Core::Utils::IsWow64() ? Cxx::Core::Utils::RegistryView64
-                                                  : Cxx::Core::Utils::RegistryViewDefault;
+    const auto view = Cxx::Core::Utils::Is64BitWindows() ? Cxx::Core::Utils::RegistryView64
+                                                         : Cxx::Core::Utils::RegistryViewDefault;
     if (!Cxx::Core::Utils::ReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography",
                                               L"MachineGuid", guid, view)) {
         guid.clear();
@@ -35,7 +35,7 @@ std::wstring MachineGuid()
 
 std::wstring Architecture()
 {
-    return Cxx::Core::Utils::IsWow64() ? L"x64" : L"x86";
+    return Cxx::Core::Utils::Is64BitWindows() ? L"x64" : L"x86";
 }
 
 } // namespace

@@ -110,7 +110,7 @@ TEST_F(InstallerRunTest, OptionValuesCannotGiveTheInstallerSwitches)
     EXPECT_EQ(received, L"\"" + installer->GetPath() + L"\"  /BUILD_ID=\"0\" /OSOURCE=\"start page\" /DELAY=0");
     std::wstring parsed;
     ASSERT_TRUE(KvTest::ReadUtf16File(m_scope.CommandLineFile() + L".parsed", parsed));
-    EXPECT_EQ(parsed, L"silent=0\r\ninstdir=C:\\Program Files (x86)\\Vellix\\Vellix PDF Pro");
+    EXPECT_EQ(parsed, L"silent=0\r\ninstdir=" + std::wstring(KvTest::TestProductDefaultFolder));
 }
 
 TEST_F(InstallerRunTest, FailingVariantsExitWithTheirCodeAndInstallNothing)

@@ -138,7 +138,7 @@ TEST_F(WebInstallerSourceTest, AFirstAnswerIsDownloadedVerifiedAndWritten)
         EXPECT_EQ(application.at("uid").as_string(), Cxx::Core::Utils::WideToUtf8String(guid));
         EXPECT_EQ(application.at("puid").as_string(), application.at("uid").as_string());
     }
-    const std::string arch = Cxx::Core::Utils::IsWow64() ? "x64" : "x86";
+    const std::string arch = Cxx::Core::Utils::Is64BitWindows() ? "x64" : "x86";
     EXPECT_EQ(queries[0].at("os").as_object().at("arch").as_string(), arch);
     const boost::json::object& wanted = queries[0].at("components").as_array().at(0).as_object();
     EXPECT_EQ(wanted.at("id").as_string(), "QX_PDF");
