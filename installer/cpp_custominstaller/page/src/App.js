@@ -10,6 +10,12 @@ var PANEL_INTERVAL_MS = 8000;
 var PROGRESS_INTERVAL_MS = 300;
 var GUIDE_FILE = 'Vellix PDF Pro User Guide.pdf';
 
+// The host passes what it measured: below 0, above 100 or not a number at all.
+function shownProgress(value) {
+  var n = Number(value);
+  return n > 100 ? 100 : n > 0 ? n : 0;
+}
+
 // The host's opener fills the placeholders; they stay as they are here.
 function linkTemplate(linkType) {
   return ACTION_LINK_ORIGIN + '/action/?product={{product}}&LinkType=' + linkType +
@@ -27,7 +33,7 @@ class App extends Component {
     // The host looks the members up by name; there is deliberately no onCancel.
     self.callbacks = {
       onStarted: function () { self.changeStatus('progress'); },
-      onProgress: function (value) { self.throttle.push(Number(value)); },
+      onProgress: function (value) { self.throttle.push(shownProgress(value)); },
       onError: function () {
         self.changeStatus('error');
         self.setState({ progress: 0 });
