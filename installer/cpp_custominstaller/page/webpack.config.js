@@ -1,6 +1,7 @@
 'use strict';
 // The page's webpack build for Internet Explorer 11. Every output file has the
 // fixed name that the program's resource table gives it (resources.json).
+const fs = require('fs');
 const path = require('path');
 const webpack = require('webpack');
 const MiniCssExtractPlugin = require('mini-css-extract-plugin');
@@ -24,13 +25,72 @@ function mediaFile(pathData) {
   return mediaFiles.get(name);
 }
 
-// Writes index.html and asset-manifest.json from what the build emitted.
+// The package that holds a module's file, or null for the page's own code.
+function packageDir(resource) {
+  const parts = resource ? resource.split(path.sep) : [];
+  const at = parts.lastIndexOf('node_modules');
+  if (at < 0) return null;
+  const depth = parts[at + 1].startsWith('@') ? 3 : 2;
+  return parts.slice(0, at + depth).join(path.sep);
+}
+
+function chunkPackages(compilation, chunk) {
+  const dirs = new Set();
+  for (const module of compilation.chunkGraph.getChunkModulesIterable(chunk)) {
+    for (const inner of module.modules || [module]) {
+      const dir = packageDir(inner.resource);
+      if (dir) dirs.add(dir);
+    }
+  }
+  return [...dirs].map(licensedPackage).sort((a, b) => (a.name < b.name ? -1 : 1));
+}
+
+function licensedPackage(dir) {
+  const meta = JSON.parse(fs.readFileSync(path.join(dir, 'package.json'), 'utf8'));
+  const file = fs.readdirSync(dir).find((f) => /^licen[cs]e(\.md|\.txt)?$/i.test(f));
+  if (!file) throw new Error(`${meta.name} carries no licence file to ship with the page`);
+  const text = fs.readFileSync(path.join(dir, file), 'utf8').trim();
+  const copyright = text.split('\n').map((l) => l.trim()).filter((l) => /^(\(c\)|copyright)/i.test(l));
+  return { name: meta.name, version: meta.version, license: meta.license, copyright: copyright, text: text };
+}
+
+// The libraries' licences ask for their notices in every copy: each script
+// names the packages it carries, and the licence file holds their full texts.
+function licenceBanner(packages, licenceFile) {
+  const lines = packages.map((p) => ` * ${p.name} ${p.version} (${p.license}) ${p.copyright.join(' ')}`
+    .replace(/\*\//g, '* /'));
+  return [`/*! This script carries code of these packages; their licences are in ${licenceFile}:`, ...lines, ' */', '']
+    .join('\n');
+}
+
+// Writes the licence notices, the source maps' stand-ins, index.html and
+// asset-manifest.json from what the build emitted.
 class PageFilesPlugin {
   apply(compiler) {
     compiler.hooks.thisCompilation.tap('PageFilesPlugin', (compilation) => {
       compilation.hooks.processAssets.tap(
         { name: 'PageFilesPlugin', stage: webpack.Compilation.PROCESS_ASSETS_STAGE_REPORT },
         () => {
+          const licenceFile = tableFile(/\.LICENSE\.txt$/);
+          const licensed = new Map();
+          for (const chunk of compilation.chunks) {
+            const packages = chunkPackages(compilation, chunk);
+            packages.forEach((p) => licensed.set(p.name, p));
+            for (const file of chunk.files) {
+              if (!file.endsWith('.js')) continue;
+              compilation.updateAsset(file, (source) =>
+                new webpack.sources.ConcatSource(licenceBanner(packages, path.basename(licenceFile)), source));
+            }
+          }
+          const texts = [...licensed.values()].sort((a, b) => (a.name < b.name ? -1 : 1))
+            .map((p) => `${p.name} ${p.version}\n\n${p.text}\n`);
+          compilation.emitAsset(licenceFile, new webpack.sources.RawSource(texts.join('\n' + '-'.repeat(72) + '\n\n')));
+          // Maps are useless to the users who download them; the table still names them.
+          files.filter((f) => f.endsWith('.map')).forEach((f) => {
+            const map = { version: 3, file: path.basename(f, '.map'), sources: [], names: [], mappings: '' };
+            compilation.emitAsset(f, new webpack.sources.RawSource(JSON.stringify(map) + '\n'));
+          });
+
           const entry = compilation.entrypoints.get('main').getFiles();
           const scripts = entry.filter((f) => f.endsWith('.js')).map((f) => `<script src="${f}"></script>`);
           const styles = entry.filter((f) => f.endsWith('.css')).map((f) => `<link href="${f}" rel="stylesheet">`);
@@ -55,9 +115,8 @@ module.exports = function config(options) {
     context: __dirname,
     entry: { main: './src/index.js' },
     target: ['web', 'es5'],
-    // The maps name the sources without carrying them: they are shipped inside
-    // the setup program, where every byte is downloaded by every user.
-    devtool: 'nosources-source-map',
+    // Every byte is shipped inside the setup program, which every user downloads.
+    devtool: false,
     cache: false,
     output: {
       path: options.outDir,
@@ -86,7 +145,7 @@ module.exports = function config(options) {
         {
           test: /\.css$/,
           use: [{ loader: MiniCssExtractPlugin.loader, options: { publicPath: '../../' } },
-            { loader: 'css-loader', options: { sourceMap: true } }]
+            'css-loader']
         },
         { test: /\.svg$/, type: 'asset/resource', generator: { filename: mediaFile } }
       ]
@@ -103,9 +162,10 @@ module.exports = function config(options) {
         }
       },
       minimizer: [new TerserPlugin({
-        extractComments: true,
+        // The licence notices are added after minifying, once per script.
+        extractComments: false,
         // No inlining: the host calls must stay where host.js puts them.
-        terserOptions: { ecma: 5, compress: { inline: false } }
+        terserOptions: { ecma: 5, compress: { inline: false }, format: { comments: false } }
       })]
     },
     performance: { hints: false },

@@ -10,6 +10,12 @@ var PANEL_INTERVAL_MS = 8000;
 var PROGRESS_INTERVAL_MS = 300;
 var GUIDE_FILE = 'Vellix PDF Pro User Guide.pdf';
 
+// The host passes what it measured: below 0, above 100 or not a number at all.
+function shownProgress(value) {
+  var n = Number(value);
+  return n > 100 ? 100 : n > 0 ? n : 0;
+}
+
 // The host's opener fills the placeholders; they stay as they are here.
 function linkTemplate(linkType) {
   return ACTION_LINK_ORIGIN + '/action/?product={{product}}&LinkType=' + linkType +
@@ -22,12 +28,13 @@ class App extends Component {
     var self = this;
     self.state = { status: 'initial', panel: 1, progress: 0, box: null };
     self.wrapper = createRef();
+    self.boxNode = createRef();
     self.panelTimer = null;
     self.throttle = new ProgressThrottle(function (value) { self.setState({ progress: value }); }, PROGRESS_INTERVAL_MS);
     // The host looks the members up by name; there is deliberately no onCancel.
     self.callbacks = {
       onStarted: function () { self.changeStatus('progress'); },
-      onProgress: function (value) { self.throttle.push(Number(value)); },
+      onProgress: function (value) { self.throttle.push(shownProgress(value)); },
       onError: function () {
         self.changeStatus('error');
         self.setState({ progress: 0 });
@@ -42,10 +49,12 @@ class App extends Component {
     self.openPrivacyPolicy = self.openLink.bind(self, 'PP', 'PPolicy');
     self.confirmBox = self.closeBox.bind(self, true);
     self.declineBox = self.closeBox.bind(self, false);
+    self.keepFocusInBox = self.keepFocusInBox.bind(self);
   }
 
   componentDidMount() {
     window.closeDialogRequested = this.requestClose;
+    document.addEventListener('keydown', this.keepFocusInBox);
     var wrapper = this.wrapper.current;
     host.showWindow(wrapper.offsetWidth, wrapper.offsetHeight);
   }
@@ -61,6 +70,18 @@ class App extends Component {
       clearInterval(self.panelTimer);
       self.panelTimer = null;
     }
+  }
+
+  // The overlay stops the mouse only: Tab must not reach the controls behind
+  // it, nor leave the page, while a box is open.
+  keepFocusInBox(event) {
+    var box = this.boxNode.current;
+    if (!box || event.keyCode !== 9) return;
+    event.preventDefault();
+    var buttons = box.getElementsByTagName('button');
+    var at = Array.prototype.indexOf.call(buttons, document.activeElement);
+    var step = event.shiftKey ? buttons.length - 1 : 1;
+    buttons[at < 0 ? 0 : (at + step) % buttons.length].focus();
   }
 
   changeStatus(status) {
@@ -143,9 +164,9 @@ class App extends Component {
   render() {
     var box = this.state.box;
     return (
-      <Frame wrapperRef={this.wrapper} onClose={this.requestClose}>
+      <Frame wrapperRef={this.wrapper} onClose={this.requestClose}
+        box={box ? <MessageBox box={box} boxRef={this.boxNode} onConfirm={this.confirmBox} onDecline={this.declineBox} /> : null}>
         {this.renderScreen()}
-        {box ? <MessageBox box={box} onConfirm={this.confirmBox} onDecline={this.declineBox} /> : null}
       </Frame>
     );
   }

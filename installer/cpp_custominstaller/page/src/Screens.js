@@ -102,6 +102,7 @@ export function Frame(props) {
       <button className="close" onClick={props.onClose}><img src={closeIcon} alt="" /></button>
       {props.children}
       <footer className="footer"><img className="logo" src={productLogo} alt="" /></footer>
+      {props.box}
     </div>
   );
 }
@@ -110,11 +111,11 @@ export function MessageBox(props) {
   var box = props.box;
   return (
     <div className="overlay">
-      <div className={'message-box ' + box.icon}>
+      <div className={'message-box ' + box.icon} ref={props.boxRef}>
         <img className="message-icon" src={box.icon === 'warning' ? warningIcon : infoIcon} alt="" />
         <p className="message-text">{box.message}</p>
         <div className="message-buttons">
-          <button className="message-confirm" onClick={props.onConfirm}>{box.confirm}</button>
+          <button className="message-confirm" autoFocus onClick={props.onConfirm}>{box.confirm}</button>
           {box.decline ? <button className="message-decline" onClick={props.onDecline}>{box.decline}</button> : null}
         </div>
       </div>

@@ -1,6 +1,8 @@
 // The host's objects on window.external. basewnd's hide and close, and ga's
 // sendEvent, refuse a call that asks for a result: each is the only statement
 // of a function of its own. start and the catalogue look-ups need a result.
+// A host call that throws must not leave the user stuck, so every call is
+// guarded and a failed one counts as no result.
 var PRODUCT_CODE = 'QXPDF';
 
 function object(name) {
@@ -8,56 +10,48 @@ function object(name) {
   return external ? external[name] : undefined;
 }
 
-export function readDpi() {
-  var basewnd = object('basewnd');
-  var dpi = 0;
-  if (basewnd) {
-    try {
-      dpi = Number(basewnd.getDPI());
-    } catch (e) {
-      dpi = 0; // a host without getDPI raises here; that counts as no DPI
-    }
+function guarded(call) {
+  try {
+    return call();
+  } catch (e) {
+    return undefined;
   }
+}
+
+export function readDpi() {
+  var dpi = Number(guarded(function () { return object('basewnd').getDPI(); }));
   return dpi > 0 ? dpi : 100;
 }
 
 export function showWindow(width, height) {
-  object('basewnd').show(width, height);
-}
-
-function hideWindow() {
-  object('basewnd').hide();
-}
-
-function closeWindow() {
-  object('basewnd').close();
+  guarded(function () { object('basewnd').show(width, height); });
 }
 
 export function hideAndCloseWindow() {
-  hideWindow();
-  closeWindow();
+  guarded(function () { object('basewnd').hide(); });
+  guarded(function () { object('basewnd').close(); });
 }
 
 export function startInstaller(callbacks) {
-  return object('installer').start(callbacks);
+  return guarded(function () { return object('installer').start(callbacks); });
 }
 
 export function sendEvent(action, screen) {
-  object('ga').sendEvent(action, 'Install', screen, -1);
+  guarded(function () { object('ga').sendEvent(action, 'Install', screen, -1); });
 }
 
 export function mainExecutablePath() {
-  return object('system').getMainExecutablePath(PRODUCT_CODE);
+  return guarded(function () { return object('system').getMainExecutablePath(PRODUCT_CODE); });
 }
 
 export function installationPath() {
-  return object('system').getInstallationPath(PRODUCT_CODE);
+  return guarded(function () { return object('system').getInstallationPath(PRODUCT_CODE); });
 }
 
 export function execute(path, args) {
-  return object('process').execute(path, args);
+  return guarded(function () { return object('process').execute(path, args); });
 }
 
 export function openInDefaultBrowser(url) {
-  object('system').openInDefaultBrowser(url);
+  guarded(function () { object('system').openInDefaultBrowser(url); });
 }

@@ -7,6 +7,8 @@ i18n.use(initReactI18next).init({
   lng: 'en',
   fallbackLng: 'en',
   resources: { en: { translation: en } },
+  // IE 11 has no Intl.PluralRules, which the newer plural format needs; the texts use no plurals.
+  compatibilityJSON: 'v3',
   keySeparator: false,
   nsSeparator: false,
   initImmediate: false,

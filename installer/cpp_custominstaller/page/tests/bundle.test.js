@@ -39,3 +39,22 @@ test('host calls that refuse a result are lone statements, and calls that need o
     }
   }
 });
+
+test('each script opens with the notices of the libraries it carries, and the licence file has their texts', () => {
+  const read = (file) => fs.readFileSync(path.join(process.env.KV_PAGE_DIR, 'static/js', file), 'utf8');
+  const licences = read('main.8a53156e.js.LICENSE.txt');
+  const main = ['react', 'react-dom', 'scheduler', 'object-assign', 'i18next', 'react-i18next',
+    'html-parse-stringify', 'void-elements', '@babel/runtime'];
+  for (const [script, packages] of [['main.8a53156e.js', main], ['787.783e5fb6.chunk.js', ['core-js']]]) {
+    const notice = read(script).match(/^\/\*![^]*?\*\//);
+    assert.ok(notice, `${script} opens with a kept comment`);
+    for (const name of packages) {
+      const dir = path.join(process.env.NODE_PATH, name);
+      const { version } = JSON.parse(fs.readFileSync(path.join(dir, 'package.json'), 'utf8'));
+      const text = fs.readFileSync(path.join(dir, fs.readdirSync(dir).find((f) => /^licen[cs]e/i.test(f))), 'utf8');
+      const copyright = text.split('\n').find((l) => /^copyright/i.test(l.trim())).trim();
+      assert.ok(notice[0].includes(`${name} ${version} (MIT) ${copyright}`), `${script} names ${name}`);
+      assert.ok(licences.includes(text.trim()), `the licence file has the text of ${name}`);
+    }
+  }
+});

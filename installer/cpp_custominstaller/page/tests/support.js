@@ -1,7 +1,8 @@
 'use strict';
 // Opens the built installer page in headless Chromium with a stand-in host on
 // window.external. The stand-in records every call with its arguments and
-// answers as the host would; the page's timers run on the browser's fake clock.
+// answers as the host would; the page's timers run on the browser's fake
+// clock, which stands still between the steps of a test.
 const path = require('path');
 const { pathToFileURL } = require('url');
 const { chromium } = require('playwright-core');
@@ -20,7 +21,9 @@ function launchBrowser() {
   });
 }
 
-// Runs in the page before its scripts.
+// Runs in the page before its scripts. `missing` names objects the host lacks,
+// `throwing` methods that raise; `noPluralRules` takes Intl.PluralRules away, as
+// IE 11 lacks it; `markedTexts` gives every plain text markup to show as typed.
 function installStandInHost(options) {
   var calls = [];
   var executeResults = options.executeResults.slice();
@@ -31,6 +34,7 @@ function installStandInHost(options) {
       calls.push([object + '.' + name].concat(args.map(function (a) {
         return typeof a === 'object' ? Object.keys(a) : a;
       })));
+      if (options.throwing.indexOf(object + '.' + name) >= 0) throw new Error('host failure');
       return answer ? answer.apply(null, args) : undefined;
     };
   }
@@ -41,6 +45,7 @@ function installStandInHost(options) {
     installer: {
       start: method('installer', 'start', function (callbacks) {
         window.hostCallbackObjects.push(callbacks);
+        callbacks.onStarted();
         return true;
       })
     },
@@ -52,7 +57,23 @@ function installStandInHost(options) {
     },
     process: { execute: method('process', 'execute', function () { return executeResults.length ? executeResults.shift() : true; }) }
   };
+  options.missing.forEach(function (name) { delete window.external[name]; });
   window.hostCalls = calls;
+  if (options.noPluralRules) delete Intl.PluralRules;
+  if (options.markedTexts) {
+    // The bundle reads its texts with JSON.parse; textsMarked tells that it still does.
+    var parse = JSON.parse;
+    JSON.parse = function () {
+      var value = parse.apply(JSON, arguments);
+      if (value && value.welcomeTitle) {
+        Object.keys(value).forEach(function (key) {
+          if (key !== 'welcomeAgreementPrivacyPolicy') value[key] += ' <u>&amp;</u>';
+        });
+        window.textsMarked = true;
+      }
+      return value;
+    };
+  }
 }
 
 async function openPage(browser, options) {
@@ -60,9 +81,11 @@ async function openPage(browser, options) {
   const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
-  await page.clock.install();
+  page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') errors.push(m.text()); });
+  await page.clock.install({ time: 0 });
+  await page.clock.pauseAt(1000);
   await page.addInitScript(installStandInHost,
-    { executeResults: [], mainExe: MAIN_EXE, installDir: INSTALL_DIR, ...options });
+    { executeResults: [], missing: [], throwing: [], mainExe: MAIN_EXE, installDir: INSTALL_DIR, ...options });
   await page.goto(pathToFileURL(path.join(process.env.KV_PAGE_DIR, 'index.html')).href);
   return {
     page,
