@@ -7,11 +7,13 @@
 # with CDownloader under Wine without and with the MD5 check into a file, and
 # takes the setup program's road: a verified download into a shared
 # std::stringstream, then the installer file's Write. It prints the best time
-# of each, the ratios (CDownloader against curl; CDownloader with the check,
-# and the setup program's road, against curl followed by md5sum: the same
-# work), the road's peak memory as a multiple of the file's size, and then the
-# sizes of the shipped programs (scripts/size-report.py). Wine runs the
-# build's architecture (KV_ARCH in its CMakeCache), which the output names.
+# of each (with the road's Write alone, and the time to touch a new block of
+# the file's size, which any road holding the file in memory pays), the ratios
+# (CDownloader against curl; CDownloader with the check, and the setup
+# program's road, against curl followed by md5sum: the same work), the road's
+# peak memory as a multiple of the file's size, and then the sizes of the
+# shipped programs (scripts/size-report.py). Wine runs the build's
+# architecture (KV_ARCH in its CMakeCache), which the output names.
 # The machine's other work slows single runs: compare best times only.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -74,11 +76,13 @@ setup_road() {
   [ "$(md5sum < "$work/copy.bin" | cut -d' ' -f1)" = "$md5" ] || { echo "setup road wrote other bytes" >&2; exit 1; }
   rm -f "$work/copy.bin"
   setup_times+=("$(echo "$line" | sed 's/.*seconds=\([^ ]*\).*/\1/')")
+  write_times+=("$(echo "$line" | sed 's/.*write=\([^ ]*\).*/\1/')")
   setup_peaks+=("$(echo "$line" | sed 's/.*peak=\([^ ]*\).*/\1/')")
   setup_before=$(echo "$line" | sed 's/.*before=//')
 }
 
-curl_times=() md5sum_times=() plain_times=() md5_times=() setup_times=() setup_peaks=() setup_before=0
+curl_times=() md5sum_times=() plain_times=() md5_times=() setup_times=() write_times=() setup_peaks=() setup_before=0
+touch_times=()
 for _ in $(seq "$runs"); do
   curl_times+=("$(curl -s -o "$work/copy.bin" -w '%{time_total}' "$url")")
   md5sum_times+=("$(seconds md5sum "$work/copy.bin")")
@@ -86,12 +90,15 @@ for _ in $(seq "$runs"); do
   plain_times+=("$(download "$target_win")")
   md5_times+=("$(download "$target_win" "$md5")")
   setup_road
+  touch_times+=("$("$KV_WINE" "$setup_bench" --touch "$bytes" | sed 's/seconds=//')")
 done
 curl_best=$(printf '%s\n' "${curl_times[@]}" | best)
 md5sum_best=$(printf '%s\n' "${md5sum_times[@]}" | best)
 plain_best=$(printf '%s\n' "${plain_times[@]}" | best)
 md5_best=$(printf '%s\n' "${md5_times[@]}" | best)
 setup_best=$(printf '%s\n' "${setup_times[@]}" | best)
+write_best=$(printf '%s\n' "${write_times[@]}" | best)
+touch_best=$(printf '%s\n' "${touch_times[@]}" | best)
 # The largest peak: memory does not depend on the machine's other work.
 setup_peak=$(printf '%s\n' "${setup_peaks[@]}" | sort -g | tail -1)
 both_best=$(awk -v c="$curl_best" -v m="$md5sum_best" 'BEGIN { printf "%.3f", c + m }')
@@ -102,6 +109,8 @@ echo "curl, then md5sum:          ${both_best} s  $(mbps "$bytes" "$both_best") 
 echo "CDownloader (no MD5):       ${plain_best} s  $(mbps "$bytes" "$plain_best") MiB/s"
 echo "CDownloader (MD5 verified): ${md5_best} s  $(mbps "$bytes" "$md5_best") MiB/s"
 echo "setup program's road:       ${setup_best} s  $(mbps "$bytes" "$setup_best") MiB/s (MD5 verified into the shared stringstream, then Write)"
+echo "  of which Write:             ${write_best} s (best alone)"
+echo "  touching a new block of the file's size under Wine: ${touch_best} s (paid by any road that holds the file in memory)"
 awk -v c="$curl_best" -v p="$plain_best" 'BEGIN { printf "ratio CDownloader/curl (no MD5): %.2f\n", c / p }'
 awk -v c="$both_best" -v m="$md5_best" 'BEGIN { printf "ratio CDownloader with MD5/(curl, then md5sum): %.2f\n", c / m }'
 awk -v c="$both_best" -v s="$setup_best" 'BEGIN { printf "ratio setup program'"'"'s road/(curl, then md5sum): %.2f\n", c / s }'

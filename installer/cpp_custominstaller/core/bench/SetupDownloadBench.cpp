@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -37,6 +39,22 @@ bool MemoryCounters(PROCESS_MEMORY_COUNTERS& counters)
     return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters)) != FALSE;
 }
 
+double Since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int Touch(std::size_t bytes)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::unique_ptr<volatile char[]> block(new volatile char[bytes]);
+    for (std::size_t offset = 0; offset < bytes; offset += 4096) {
+        block[offset] = 1;
+    }
+    std::printf("seconds=%.3f\n", Since(start));
+    return 0;
+}
+
 } // namespace
 
 int main()
@@ -44,8 +62,11 @@ int main()
     int argc = 0;
     Cxx::Core::CLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc));
     wchar_t** argv = static_cast<wchar_t**>(arguments.Get());
+    if (argv && argc == 3 && std::wstring(argv[1]) == L"--touch") {
+        return Touch(static_cast<std::size_t>(std::wcstoull(argv[2], nullptr, 10)));
+    }
     if (!argv || argc < 4) {
-        std::fprintf(stderr, "usage: SetupDownloadBench URL MD5 PATH\n");
+        std::fprintf(stderr, "usage: SetupDownloadBench URL MD5 PATH | --touch BYTES\n");
         return 2;
     }
     PROCESS_MEMORY_COUNTERS before = {};
@@ -65,8 +86,10 @@ int main()
         return 1;
     }
     downloader.Wait();
+    const auto writing = std::chrono::steady_clock::now();
     const bool written = keeper->status == Success && file.Write();
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    const double write = Since(writing);
+    const double elapsed = Since(start);
 
     PROCESS_MEMORY_COUNTERS after = {};
     if (!MemoryCounters(after)) {
@@ -75,9 +98,9 @@ int main()
     }
     // Wine gives the current private bytes as their peak; the working set's peak is real there.
     const SIZE_T peak = std::max(after.PeakWorkingSetSize, after.PeakPagefileUsage);
-    std::printf("status=%d written=%d bytes=%llu seconds=%.3f peak=%llu before=%llu\n",
+    std::printf("status=%d written=%d bytes=%llu seconds=%.3f write=%.3f peak=%llu before=%llu\n",
                 static_cast<int>(keeper->status), written ? 1 : 0,
-                static_cast<unsigned long long>(buffer->view().size()), elapsed.count(),
+                static_cast<unsigned long long>(buffer->view().size()), elapsed, write,
                 static_cast<unsigned long long>(peak), static_cast<unsigned long long>(before.WorkingSetSize));
     return written ? 0 : 1;
 }
