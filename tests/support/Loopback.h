@@ -112,8 +112,18 @@ inline std::string Pattern(std::size_t size)
     return bytes;
 }
 
-// MD5 of Pattern(PatternSize), computed apart from the code under test.
+// Every byte inverted, as files.py sends with corrupt=1 (and changed=1 after the first request).
+inline std::string Inverted(std::string bytes)
+{
+    for (char& byte : bytes) {
+        byte = static_cast<char>(~byte);
+    }
+    return bytes;
+}
+
+// MD5 of Pattern(PatternSize) and of its inversion, computed apart from the code under test.
 constexpr std::size_t PatternSize = 6 * 1024 * 1024 + 123;
 constexpr const wchar_t* PatternMd5 = L"49892ebdf14fea599903f1c7873d4ebc";
+constexpr const wchar_t* InvertedPatternMd5 = L"0424188c7cf3ac69cd72c945601e0393";
 
 } // namespace Loopback

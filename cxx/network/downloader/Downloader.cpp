@@ -10,6 +10,7 @@
 #include <atomic>
 #include <locale>
 #include <sstream>
+#include <string_view>
 
 namespace Cxx::Network::Downloader {
 
@@ -42,6 +43,23 @@ CTransferOptions WithInterruptiblePause(CTransferOptions options)
         options.sleeper = [](std::chrono::milliseconds pause) { return Core::Utils::InterruptibleSleep(pause); };
     }
     return options;
+}
+
+// Hands a verified download to the caller's stream. A string stream that holds
+// nothing yet takes the buffer's string itself: a copy would hold the body
+// twice, in two large blocks. Any other stream gets it in one write.
+bool Deliver(std::stringstream& buffer, std::ostream& stream)
+{
+    auto* strings = dynamic_cast<std::stringbuf*>(stream.rdbuf());
+    if (strings && strings->view().empty()) {
+        strings->str(std::move(buffer).str());
+        stream.seekp(0, std::ios::end);
+    } else {
+        const std::string_view data = buffer.view();
+        stream.write(data.data(), static_cast<std::streamsize>(data.size()));
+    }
+    stream.flush();
+    return !stream.fail();
 }
 
 } // namespace
@@ -308,13 +326,8 @@ void CDownloader::CState::StreamWorker(const std::shared_ptr<std::ostream>& stre
             const EDigestResult result = StreamMd5(buffer, digest);
             return DigestStatus(result, digest, expectedMd5);
         });
-    if (status == Success) {
-        const std::string data = std::move(buffer).str();
-        stream->write(data.data(), static_cast<std::streamsize>(data.size()));
-        stream->flush();
-        if (stream->fail()) {
-            status = Unknown;
-        }
+    if (status == Success && !Deliver(buffer, *stream)) {
+        status = Unknown;
     }
     EndDownload(status);
 }

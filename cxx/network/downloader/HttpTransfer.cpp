@@ -5,6 +5,8 @@
 #include "cxx/network/http/HttpDetail.h"
 
 #include <fstream>
+#include <new>
+#include <sstream>
 
 namespace Cxx::Network::Downloader {
 
@@ -39,7 +41,32 @@ EDownloadStatus Transfer(const CUrl& cracked, std::ostream& stream, int chunkSiz
     return helper.Receive();
 }
 
+bool TryReserve(std::string& room, std::size_t size)
+{
+    try {
+        room.reserve(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 } // namespace
+
+bool ReserveStringStream(std::ostream& stream, std::uint64_t size)
+{
+    auto* strings = dynamic_cast<std::stringbuf*>(stream.rdbuf());
+    if (!strings || !strings->view().empty() || size == 0) {
+        return true;
+    }
+    std::string room;
+    if (size > room.max_size() || !TryReserve(room, static_cast<std::size_t>(size))) {
+        stream.setstate(std::ios::badbit);
+        return false;
+    }
+    strings->str(std::move(room));
+    return true;
+}
 
 EDownloadStatus TransferUrlToStream(const std::wstring& url, std::ostream& stream, int chunkSize,
                                     TProgressCallback progress, std::uint16_t port, const IParametersSet* parameters,

@@ -26,6 +26,13 @@ struct CTransferOptions {
     Http::HttpClient::SleepFunction sleeper;
 };
 
+// Gives a string-stream target that holds nothing yet room for size bytes in
+// one block, so that a body of announced length is stored without regrowing
+// (each regrowth copies everything and briefly holds old and new block).
+// False, with badbit set, when the memory cannot be had: the body could not
+// be stored anyway. Other streams are left alone.
+bool ReserveStringStream(std::ostream& stream, std::uint64_t size);
+
 // Sends the GET on construction and writes the body, chunk by chunk, into the stream.
 template <typename TCallback>
 class CDownloadHelperT : public Http::HttpClient::IReadDataCallBack {
@@ -59,6 +66,13 @@ public:
     bool OnReadData(const char* buffer, std::size_t, std::size_t bytesRead, std::uint64_t totalRead,
                     std::uint64_t contentLength) override
     {
+        if (!m_reserved) {
+            m_reserved = true;
+            if (!ReserveStringStream(m_stream, contentLength)) {
+                m_writeFailed = true;
+                return false;
+            }
+        }
         m_stream.write(buffer, static_cast<std::streamsize>(bytesRead));
         if (!m_stream) {
             m_writeFailed = true;
@@ -100,6 +114,7 @@ private:
     std::size_t m_chunkSize;
     bool m_stopped = false;
     bool m_writeFailed = false;
+    bool m_reserved = false;
 };
 
 // GETs an http or https URL (scheme, host, path and query as the URL gives

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cwctype>
 #include <functional>
+#include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace Cxx::Network::Downloader {
@@ -33,25 +35,25 @@ bool AcquireProvider(CCryptProvider& provider)
     return false;
 }
 
-// Hashes the blocks that read(buffer, size) delivers until it gives 0;
-// read answers -1 on a failure.
-EDigestResult HashBlocks(HCRYPTPROV provider, const std::function<long long(BYTE*, std::size_t)>& read,
+// Hashes the blocks that next(block) points to until it gives 0; next
+// answers -1 on a failure.
+EDigestResult HashBlocks(HCRYPTPROV provider, const std::function<long long(const BYTE*& block)>& next,
                          std::wstring& digest)
 {
     CCryptHash hash;
     if (!::CryptCreateHash(provider, CALG_MD5, 0, 0, hash.Put())) {
         return DR_ProviderFailed;
     }
-    std::vector<BYTE> block(BlockSize);
     for (;;) {
-        const long long count = read(block.data(), block.size());
-        if (count < 0 || count > static_cast<long long>(block.size())) {
+        const BYTE* block = nullptr;
+        const long long count = next(block);
+        if (count < 0 || count > static_cast<long long>(BlockSize)) {
             return DR_ReadFailed;
         }
         if (count == 0) {
             break;
         }
-        if (!::CryptHashData(hash.Get(), block.data(), static_cast<DWORD>(count), 0)) {
+        if (!::CryptHashData(hash.Get(), block, static_cast<DWORD>(count), 0)) {
             return DR_ReadFailed;
         }
     }
@@ -70,6 +72,17 @@ EDigestResult HashBlocks(HCRYPTPROV provider, const std::function<long long(BYTE
     return DR_Ok;
 }
 
+// Hands out blocks copied by read(buffer, size), which answers -1 on a failure.
+std::function<long long(const BYTE*&)> CopiedBlocks(std::vector<BYTE>& buffer,
+                                                   std::function<long long(BYTE*, std::size_t)> read)
+{
+    buffer.resize(BlockSize);
+    return [&buffer, read = std::move(read)](const BYTE*& block) {
+        block = buffer.data();
+        return read(buffer.data(), buffer.size());
+    };
+}
+
 } // namespace
 
 EDigestResult FileMd5(const std::wstring& path, std::wstring& digest)
@@ -85,16 +98,18 @@ EDigestResult FileMd5(const std::wstring& path, std::wstring& digest)
         if (!file) {
             return DR_SourceUnreadable;
         }
-        return HashBlocks(
-            provider.Get(),
-            [&file](BYTE* buffer, std::size_t size) -> long long {
-                DWORD read = 0;
-                if (!::ReadFile(file.Get(), buffer, static_cast<DWORD>(size), &read, nullptr)) {
-                    return -1;
-                }
-                return read;
-            },
-            digest);
+        std::vector<BYTE> buffer;
+        return HashBlocks(provider.Get(),
+                          CopiedBlocks(buffer,
+                                       [&file](BYTE* into, std::size_t size) -> long long {
+                                           DWORD read = 0;
+                                           if (!::ReadFile(file.Get(), into, static_cast<DWORD>(size), &read,
+                                                           nullptr)) {
+                                               return -1;
+                                           }
+                                           return read;
+                                       }),
+                          digest);
     } catch (const std::exception&) {
         return DR_ReadFailed;
     }
@@ -114,16 +129,27 @@ EDigestResult StreamMd5(std::istream& stream, std::wstring& digest)
         if (!stream.seekg(0, std::ios::beg)) {
             return DR_SourceUnreadable;
         }
-        const EDigestResult result = HashBlocks(
-            provider.Get(),
-            [&stream](BYTE* buffer, std::size_t size) -> long long {
-                stream.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
+        std::vector<BYTE> buffer;
+        std::function<long long(const BYTE*&)> next;
+        if (const auto* strings = dynamic_cast<const std::stringbuf*>(stream.rdbuf())) {
+            // Hashed where it lies: a copy of each block costs a pass over the whole download.
+            const std::string_view data = strings->view();
+            next = [data, offset = std::size_t(0)](const BYTE*& block) mutable -> long long {
+                const std::size_t count = std::min(BlockSize, data.size() - offset);
+                block = reinterpret_cast<const BYTE*>(data.data() + offset);
+                offset += count;
+                return static_cast<long long>(count);
+            };
+        } else {
+            next = CopiedBlocks(buffer, [&stream](BYTE* into, std::size_t size) -> long long {
+                stream.read(reinterpret_cast<char*>(into), static_cast<std::streamsize>(size));
                 if (stream.bad()) {
                     return -1;
                 }
                 return stream.gcount();
-            },
-            digest);
+            });
+        }
+        const EDigestResult result = HashBlocks(provider.Get(), next, digest);
         stream.clear();
         stream.seekg(0, std::ios::beg);
         return result;

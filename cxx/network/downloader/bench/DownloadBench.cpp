@@ -1,5 +1,4 @@
-// Times one CDownloader download into a file, or with PATH "-" into memory
-// (as the setup program downloads its installer): DownloadBench URL PATH [MD5]
+// Times one CDownloader download into a file: DownloadBench URL PATH [MD5]
 // Prints "status=<n> bytes=<n> seconds=<s>". Used by scripts/bench-download.sh.
 
 #include "cxx/core/Handle.h"
@@ -11,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -41,10 +39,8 @@ int main()
         argc > 3 ? std::make_unique<CDownloader>(argv[1], argv[3]) : std::make_unique<CDownloader>(argv[1]);
     downloader->AddObserver(keeper);
 
-    const bool intoMemory = std::wstring(argv[2]) == L"-";
-    auto memory = std::make_shared<std::stringstream>();
     const auto start = std::chrono::steady_clock::now();
-    if (!(intoMemory ? downloader->DownloadToStream(memory) : downloader->DownloadToFile(argv[2]))) {
+    if (!downloader->DownloadToFile(argv[2])) {
         std::fprintf(stderr, "the download was refused\n");
         return 1;
     }
@@ -52,7 +48,7 @@ int main()
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
 
     std::error_code error;
-    const auto bytes = intoMemory ? memory->view().size() : std::filesystem::file_size(std::filesystem::path(argv[2]), error);
+    const auto bytes = std::filesystem::file_size(std::filesystem::path(argv[2]), error);
     std::printf("status=%d bytes=%llu seconds=%.3f\n", static_cast<int>(keeper->status),
                 error ? 0ULL : static_cast<unsigned long long>(bytes), elapsed.count());
     return keeper->status == Success ? 0 : 1;

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <future>
 #include <sstream>
 
@@ -212,6 +215,41 @@ TEST(Downloader, StreamGetsNothingWhenEveryAttemptFails)
     EXPECT_EQ(verified.recorder->statuses, std::vector<EDownloadStatus>{Success});
     EXPECT_EQ(stream->str(), "streamed");
     EXPECT_FALSE(verified.downloader.DownloadToStream(nullptr));
+}
+
+TEST(Downloader, StreamGetsTheDownloadAfterWhatItHeldAndWritesGoOnAfterIt)
+{
+    const std::string data = Loopback::Pattern(300000);
+    const std::wstring url = Served("handed.bin", data);
+    const std::wstring file = Target(L"handed-copy.bin");
+    struct Case {
+        const char* name;
+        std::shared_ptr<std::ostream> stream;
+        std::string before;
+        std::function<std::string()> content;
+    };
+    auto empty = std::make_shared<std::stringstream>();
+    auto holding = std::make_shared<std::stringstream>();
+    auto output = std::make_shared<std::ostringstream>();
+    auto onDisk = std::make_shared<std::ofstream>(std::filesystem::path(file), std::ios::binary);
+    const Case cases[] = {
+        {"empty string stream", empty, "", [&] { return empty->str(); }},
+        {"string stream holding bytes", holding, "older ", [&] { return holding->str(); }},
+        {"output string stream", output, "", [&] { return output->str(); }},
+        {"file", onDisk, "older ", [&] {
+             onDisk->close();
+             return Loopback::ReadBytes(file);
+         }},
+    };
+    for (const Case& c : cases) {
+        *c.stream << c.before;
+        Download download(url);
+        ASSERT_TRUE(download.downloader.DownloadToStream(c.stream)) << c.name;
+        download.downloader.Wait();
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Success}) << c.name;
+        *c.stream << "!";
+        EXPECT_TRUE(c.content() == c.before + data + "!") << c.name;
+    }
 }
 
 TEST(Downloader, CancelEndsThePauseBeforeAResend)

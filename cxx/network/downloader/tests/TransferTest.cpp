@@ -3,44 +3,25 @@
 
 #include "cxx/network/NetworkException.h"
 #include "tests/support/Loopback.h"
+#include "tests/support/ScriptedConnection.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <limits>
 #include <sstream>
 
 using namespace Cxx::Network::Downloader;
 using Cxx::Network::Exception::CNetworkException;
 using Cxx::Network::Exception::CWinHttpNetworkException;
 using Cxx::Network::Exception::CWinInetNetworkException;
-using Cxx::Network::Http::HttpClient::IConnection;
 using Cxx::Network::Http::HttpClient::IReadDataCallBack;
 
 namespace {
 
-// A connected GET client whose body is scripted.
-class CFakeConnection : public IConnection {
-public:
-    std::function<void(IReadDataCallBack&, std::size_t)> body;
-    std::wstring objectPath;
-
-    std::vector<char> ReceiveResponse() override { return {}; }
-    void ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize) override
-    {
-        body(callback, chunkSize);
-    }
-    void Authenticate(const std::wstring&, const char*, std::size_t) override {}
-    void SetCredentialsProvider(Cxx::Network::Http::HttpClient::ICredentialsProvider*) override {}
-    void SendRequest(const std::wstring& path, const Cxx::Network::Http::HttpClient::IParametersSet*,
-                     const std::wstring&) override
-    {
-        objectPath = path;
-    }
-    bool GetStatusCode(std::uint32_t&) override { return false; }
-    void SetSleeper(Cxx::Network::Http::HttpClient::SleepFunction) override {}
-};
-
 struct CFakeSite {
-    std::shared_ptr<CFakeConnection> connection = std::make_shared<CFakeConnection>();
+    std::shared_ptr<KvTest::CScriptedConnection> connection = std::make_shared<KvTest::CScriptedConnection>();
     std::wstring host;
     std::uint16_t port = 0;
     std::int32_t scheme = -1;
@@ -143,6 +124,41 @@ TEST(Transfer, ProgressWithoutOrBeyondTheAnnouncedLength)
     }
 }
 
+TEST(Transfer, EmptyStringStreamIsGrownOnceToTheAnnouncedLength)
+{
+    // Longer than a string holds in itself.
+    const std::string body = Loopback::Pattern(1000);
+    constexpr std::uint64_t tooLong = std::numeric_limits<std::uint64_t>::max();
+    struct Case {
+        const char* name;
+        std::string before;
+        std::uint64_t announced;
+        EDownloadStatus status;
+        std::string after;
+        // The string's capacity afterwards; 0 where it may be any.
+        std::size_t capacity;
+    };
+    const Case cases[] = {
+        {"announced", "", body.size(), Success, body, body.size()},
+        {"untold", "", 0, Success, body, 0},
+        {"shorter than the body", "", 400, Success, body, 0},
+        {"after bytes of its own", "older ", body.size(), Success, "older " + body, 0},
+        {"beyond any string", "", tooLong, Unknown, "", 0},
+    };
+    for (const Case& c : cases) {
+        CFakeSite site;
+        site.connection->body = KvTest::BodyOf(body, c.announced);
+        std::stringstream out(c.before, std::ios::in | std::ios::out | std::ios::ate);
+        EXPECT_EQ(Fetch(site, L"http://h/x", out), c.status) << c.name;
+        EXPECT_EQ(out.bad(), c.status != Success) << c.name;
+        const std::string stored = std::move(out).str();
+        EXPECT_EQ(stored, c.after) << c.name;
+        if (c.capacity != 0) {
+            EXPECT_EQ(stored.capacity(), c.capacity) << c.name << ": one block of the announced length";
+        }
+    }
+}
+
 TEST(Transfer, StreamThatFailsOnWritingEndsTheTransfer)
 {
     CFakeSite site;
@@ -209,10 +225,7 @@ TEST(Transfer, BrokenBodyIsResumedIntactOrStartedAgain)
     };
     const std::wstring folder = Loopback::Folder("files");
     const std::string data = Loopback::Pattern(1500000);
-    std::string changed = data;
-    for (char& byte : changed) {
-        byte = static_cast<char>(~byte);
-    }
+    const std::string changed = Loopback::Inverted(data);
     Loopback::WriteBytes(folder + L"\\resume.bin", data);
     // A whole body in answer to the re-send replaces the part read, even from
     // a resource that changed meanwhile; a stream that cannot start again
@@ -275,12 +288,16 @@ TEST(Md5, DigestsOfFilesAndStreams)
         EXPECT_EQ(FileMd5(folder + L"\\digest.bin", digest), DR_Ok);
         EXPECT_EQ(digest, c.md5);
 
-        std::stringstream stream(c.data);
-        stream.seekg(0, std::ios::end);
-        digest.clear();
-        EXPECT_EQ(StreamMd5(stream, digest), DR_Ok);
-        EXPECT_EQ(digest, c.md5);
-        EXPECT_EQ(stream.tellg(), 0) << "the stream must be left at its start";
+        // In memory, hashed where it lies, and from a file, block by block.
+        std::stringstream memory(c.data);
+        std::ifstream file(std::filesystem::path(folder + L"\\digest.bin"), std::ios::binary);
+        for (std::istream* stream : {static_cast<std::istream*>(&memory), static_cast<std::istream*>(&file)}) {
+            stream->seekg(0, std::ios::end);
+            digest.clear();
+            EXPECT_EQ(StreamMd5(*stream, digest), DR_Ok);
+            EXPECT_EQ(digest, c.md5);
+            EXPECT_EQ(stream->tellg(), 0) << "the stream must be left at its start";
+        }
     }
     std::wstring digest;
     EXPECT_EQ(DigestStatus(FileMd5(folder + L"\\absent.bin", digest), digest, L"x"), Md5SourceUnreadable);
