@@ -22,6 +22,11 @@ case "$build" in /*) ;; *) build=$PWD/$build ;; esac
 size_mb=${2:-200}
 runs=${3:-5}
 
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  source "$root/tools/build-arch.sh"
+  kv_choose_arch
+  kv_configure "$build" >/dev/null
+fi
 cmake --build "$build" --target kv_download_bench kv_setup_download_bench >/dev/null
 bench="$build/cxx/network/downloader/kv_download_bench.exe"
 setup_bench="$build/installer/cpp_custominstaller/core/kv_setup_download_bench.exe"
