@@ -1,14 +1,6 @@
-# Cross build of 64-bit Windows programs with mingw-w64 (posix thread model):
-# the same code as the shipped 32-bit programs, for hosts whose kernel does not
-# run 32-bit programs (and so no 32-bit Wine).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of 64-bit Windows programs: the same code as the shipped 32-bit
+# programs, for hosts whose kernel does not run 32-bit programs (and so no
+# 32-bit Wine).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(KV_MINGW_TRIPLET x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
