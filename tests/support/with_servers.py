@@ -14,7 +14,9 @@ The command sees, for each server:
 and for all of them:
     KV_SERVER_DIR       the folder (a Unix path)
     KV_SERVER_DIR_WIN   the same folder as Wine sees it (Z:\\...)
-The servers are stopped when the command ends; its exit code is returned.
+The servers are stopped when the command ends; its exit code is returned,
+except that a GoogleTest case that ends with 0 but without GoogleTest's verdict
+(it passed or was skipped) has failed.
 
 One failure is Wine's, not the test's: a test process sometimes dies of a
 signal while it exits, after GoogleTest printed that its one test passed. Such
@@ -33,6 +35,7 @@ SERVERS = os.path.join(os.path.dirname(HERE), "servers")
 
 
 PASSED_ONE = re.compile(r"^\[  PASSED  \] 1 test\.", re.MULTILINE)
+SKIPPED_ONE = re.compile(r"^\[  SKIPPED \] 1 test,", re.MULTILINE)
 
 
 def run_command(command, env):
@@ -120,6 +123,11 @@ def main(argv):
         status, output = run_with_servers(names, command)
     if status < 0:
         sys.stderr.write("with_servers.py: the command died of signal %d\n" % -status)
+    elif status == 0 and case and not (PASSED_ONE.search(output) or SKIPPED_ONE.search(output)):
+        # Under Wine a test process that crashed (a stack overflow, say) can
+        # still end with 0: only GoogleTest's own verdict counts as a pass.
+        sys.stderr.write("with_servers.py: %s ended without GoogleTest's verdict\n" % case)
+        return 1
     return status
 
 
