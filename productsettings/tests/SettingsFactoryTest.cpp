@@ -44,7 +44,8 @@ protected:
     }
 
     const std::wstring keyName = UniqueName(L"KvTest Settings");
-    CMachineKey key{ProductList::uninstallKeyPrefix + keyName, ERegistryView::View32};
+    // The catalogue reads the 64-bit view first, whatever the program's own.
+    CMachineKey key{ProductList::uninstallKeyPrefix + keyName, ERegistryView::View64};
     CTempFolder install;
     CTempFolder data;
     CTempFolder lists;

@@ -84,9 +84,11 @@ CInstalledSibling::~CInstalledSibling()
     std::filesystem::remove_all(m_programData, ignored);
 }
 
+// The catalogue looks in the 64-bit view first, from a 32-bit program as well
+// as from a 64-bit one (which sees no other).
 void CInstalledSibling::AddKey(const std::wstring& path, const std::wstring& name, const std::wstring& value)
 {
-    m_keys.push_back(std::make_unique<ProductList::Testing::CMachineKey>(path, ProductList::ERegistryView::View32));
+    m_keys.push_back(std::make_unique<ProductList::Testing::CMachineKey>(path, ProductList::ERegistryView::View64));
     m_keys.back()->SetText(name, value);
 }
 
