@@ -66,7 +66,8 @@ const SettingsProduct* FindSettingsProduct(const std::string& code);
 std::unique_ptr<IProductSettings> CreateProductSettings(const std::string& code);
 
 // Finds a product's settings files through the catalogue and opens them for
-// reading. A file that is missing or does not open is left out.
+// reading. A file that is missing or does not open is left out; a read-only
+// one is read, since it still holds the product's tracking id.
 class CSettingsFactory : public ISettingsFactory {
 public:
     // listFile: the catalogue's list file (empty: the program's own sources).
@@ -106,7 +107,8 @@ void InsertDefaults(Parameters& target)
 }
 
 // Reads the set's XML archive into fresh and copies its parameters into
-// target, overwriting; a failure copies nothing. Returns an ELoadResult.
+// target, overwriting; a failure copies nothing, and so does an archive nested
+// deeper than any settings archive is. Returns an ELoadResult.
 int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, const std::wstring& rootPath,
                        CMappedParametersSet& fresh, Parameters& target);
 
