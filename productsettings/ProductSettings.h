@@ -20,8 +20,6 @@ public:
     // does not read, 3 no factory.
     virtual int LoadCurrentUserSettings() = 0;
     virtual int LoadCommonSettings() = 0;
-    // Settings are never written back: every product answers false.
-    virtual bool SaveSettings() = 0;
 };
 
 enum ELoadResult : int {
@@ -142,8 +140,6 @@ public:
         CommonSet fresh;
         return LoadXmlSettingsSet(m_factory.get(), m_product.commonSetName, commonSettingsRoot, fresh, parameters);
     }
-
-    bool SaveSettings() override { return false; }
 
 private:
     const SettingsProduct& m_product;

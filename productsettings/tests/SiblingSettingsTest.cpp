@@ -220,7 +220,7 @@ TEST(SiblingSettings, IniSaveReplacesTheFileAndKeepsTheOtherKeys)
     ASSERT_TRUE(user.SetParameter("TrackingUID", std::wstring(L"short")));
     ASSERT_TRUE(user.SetParameter("ShowSplash", true));
     ASSERT_TRUE(user.SetParameter("EnableTracking", std::wstring(L"of another type")));
-    ASSERT_TRUE(user.SaveIni(installed.UserFile()));
+    ASSERT_TRUE(user.WriteOwnKeys(installed.UserFile()));
     const std::string saved = ReadBytes(installed.UserFile());
     EXPECT_LT(saved.size(), full.size());
     EXPECT_NE(saved.find("buildId=1207\r\n"), std::string::npos) << "the other section stays";
@@ -237,6 +237,6 @@ TEST(SiblingSettings, IniSaveReplacesTheFileAndKeepsTheOtherKeys)
     EXPECT_EQ(Get<std::wstring>(*settings, "CurrentLanguageFile"), L"Fran\u00e7ais");
 
     installed.PlaceUserFile(TestData("malformed.ini"));
-    EXPECT_FALSE(user.SaveIni(installed.UserFile()));
+    EXPECT_FALSE(user.WriteOwnKeys(installed.UserFile()));
     EXPECT_EQ(ReadBytes(installed.UserFile()), TestData("malformed.ini"));
 }
