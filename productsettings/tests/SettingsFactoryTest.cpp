@@ -2,7 +2,6 @@
 #include "productsettings/tests/TestSets.h"
 
 #include "cxx/core/SystemUtils.h"
-#include "productlist/Catalogue.h"
 #include "productlist/tests/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -139,17 +138,5 @@ TEST(SettingsSelection, SiblingCodesInAnyCaseAndNothingForTheSetupsOwnProduct)
         EXPECT_EQ(found->commonSetName, product.commonSetName);
         EXPECT_EQ(found->commonFile, product.commonFile);
         EXPECT_NE(CreateProductSettings(product.code), nullptr);
-    }
-}
-
-TEST(SettingsSelection, SiblingCodesAreInTheBuiltInCatalogue)
-{
-    const auto catalogue = ProductList::LoadCatalogue(L"", "", L"");
-    for (const char* code : {"NQ", "QXYB", "TRM", "BL"}) {
-        bool listed = false;
-        for (const auto& [key, entry] : catalogue.get_child("Applications")) {
-            listed = listed || entry.get<std::string>("ProductCode") == code;
-        }
-        EXPECT_TRUE(listed) << code;
     }
 }

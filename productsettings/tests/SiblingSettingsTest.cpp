@@ -261,43 +261,27 @@ void ExpectParameters(const IParametersSet& settings, const std::vector<const Ro
     }
 }
 
-// A file that holds every row's value (convertible) or texts that convert to
-// nothing but text.
-std::wstring FileText(const Sibling& sibling, const Rows& rows, const std::wstring& root, EEncoding encoding,
-                      bool convertible = true)
+// Files that hold every row's value: the XML user and common sets each in
+// its own file, both INI sets in both files (each reads only its section).
+void PlaceFiles(const CInstalledSibling& installed, const Sibling& sibling, EEncoding encoding)
 {
-    boost::property_tree::wptree tree;
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        std::wstring path = rows[i].path;
-        std::replace(path.begin(), path.end(), L'/', L'.');
-        const auto [text, value] = FileValue(rows[i], i, encoding);
-        if (!text.empty()) {
-            tree.put(boost::property_tree::wptree::path_type(root + path, L'.'), convertible ? text : L"x" + text);
+    Rows both = sibling.user;
+    both.insert(both.end(), sibling.common.begin(), sibling.common.end());
+    const auto file = [&](const Rows& rows, const std::wstring& root) {
+        boost::property_tree::wptree tree;
+        for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+            std::wstring path = root + rows[i].path;
+            std::replace(path.begin(), path.end(), L'/', L'.');
+            if (const auto text = FileValue(rows[i], i, encoding).first; !text.empty()) {
+                tree.put(boost::property_tree::wptree::path_type(path, L'.'), text);
+            }
         }
-    }
-    std::wostringstream file;
-    if (sibling.ini) {
-        boost::property_tree::write_ini(file, tree);
-    } else {
-        boost::property_tree::write_xml(file, tree, boost::property_tree::xml_writer_make_settings<std::wstring>(L' ', 1));
-    }
-    return file.str();
-}
-
-void PlaceFiles(const CInstalledSibling& installed, const Sibling& sibling, EEncoding encoding, bool convertible = true)
-{
-    if (sibling.ini) {
-        // Both sets in both files: each set reads only its own section.
-        Rows both = sibling.user;
-        both.insert(both.end(), sibling.common.begin(), sibling.common.end());
-        installed.PlaceUserFile(Encode(FileText(sibling, both, L"", encoding, convertible), encoding));
-        installed.PlaceCommonFile(Encode(FileText(sibling, both, L"", encoding, convertible), encoding));
-        return;
-    }
-    installed.PlaceUserFile(
-        Encode(FileText(sibling, sibling.user, L"boost_serialization.Settings.", encoding, convertible), encoding));
-    installed.PlaceCommonFile(Encode(
-        FileText(sibling, sibling.common, L"boost_serialization.CommonSettings.", encoding, convertible), encoding));
+        std::wostringstream stream;
+        sibling.ini ? boost::property_tree::write_ini(stream, tree) : boost::property_tree::write_xml(stream, tree);
+        return Encode(stream.str(), encoding);
+    };
+    installed.PlaceUserFile(sibling.ini ? file(both, L"") : file(sibling.user, L"boost_serialization.Settings."));
+    installed.PlaceCommonFile(sibling.ini ? file(both, L"") : file(sibling.common, L"boost_serialization.CommonSettings."));
 }
 
 template <typename T>
@@ -331,24 +315,6 @@ TEST(SiblingSettings, LoadsReadEveryParameterFromItsPathInEveryEncoding)
             ExpectParameters(*settings, {&sibling.user, &sibling.common},
                              [&](const Row& row, int i) { return FileValue(row, i, encoding).second; });
         }
-    }
-}
-
-TEST(SiblingSettings, ValuesThatDoNotConvertKeepTheirDefaults)
-{
-    for (const Sibling& sibling : siblings) {
-        SCOPED_TRACE(sibling.code);
-        CInstalledSibling installed(sibling.code);
-        PlaceFiles(installed, sibling, EEncoding::Utf8, false);
-        const auto settings = CreateProductSettings(sibling.code);
-        ASSERT_TRUE(settings->Reset());
-        EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-        EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
-        ExpectParameters(*settings, {&sibling.user, &sibling.common}, [](const Row& row, int i) {
-            return row.defaultValue.type() == typeid(std::wstring)
-                       ? boost::any(L"x" + FileValue(row, i, EEncoding::Utf8).first)
-                       : row.defaultValue;
-        });
     }
 }
 
