@@ -10,6 +10,7 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
+#include <cwchar>
 #include <sstream>
 
 namespace ProductSettings {
@@ -28,11 +29,69 @@ void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstri
     if (folder.empty()) {
         return;
     }
-    // Read only, so a file the user may not write is read all the same.
-    auto stream = std::make_shared<std::wfstream>((folder + L"\\" + file).c_str(), std::ios::in);
+    // Read only, so a file the user may not write is read all the same; in
+    // binary mode, since text mode ends a UTF-16 text at its first 0x1A byte
+    // and drops the 0x0D of a 0D 0A byte pair.
+    auto stream = std::make_shared<std::wfstream>((folder + L"\\" + file).c_str(), std::ios::in | std::ios::binary);
     if (stream->is_open() && stream->good()) {
         files.emplace(setName, std::move(stream));
     }
+}
+
+// The deepest archive of the products nests seven elements. The parser
+// descends one call per element, so a far deeper file would exhaust the stack
+// before it could be refused.
+const std::size_t maxArchiveDepth = 64;
+
+// Skips to the '>' that ends the tag at start, past quoted attribute values.
+std::size_t TagEnd(const std::wstring& xml, std::size_t start)
+{
+    wchar_t quote = 0;
+    for (std::size_t i = start; i < xml.size(); ++i) {
+        if (quote != 0) {
+            quote = xml[i] == quote ? 0 : quote;
+        } else if (xml[i] == L'"' || xml[i] == L'\'') {
+            quote = xml[i];
+        } else if (xml[i] == L'>') {
+            return i;
+        }
+    }
+    return std::wstring::npos;
+}
+
+// Counts open elements as the parser would meet them; comments, sections and
+// declarations open none.
+bool NestedWithin(const std::wstring& xml, std::size_t limit)
+{
+    std::size_t depth = 0;
+    for (std::size_t at = xml.find(L'<'); at != std::wstring::npos; at = xml.find(L'<', at)) {
+        const auto skipPast = [&](const wchar_t* end) {
+            const std::size_t found = xml.find(end, at);
+            return found == std::wstring::npos ? found : found + std::wcslen(end);
+        };
+        if (xml.compare(at, 4, L"<!--") == 0) {
+            at = skipPast(L"-->");
+        } else if (xml.compare(at, 9, L"<![CDATA[") == 0) {
+            at = skipPast(L"]]>");
+        } else if (xml.compare(at, 2, L"<?") == 0) {
+            at = skipPast(L"?>");
+        } else if (xml.compare(at, 2, L"<!") == 0) {
+            at = skipPast(L">");
+        } else if (xml.compare(at, 2, L"</") == 0) {
+            depth -= depth > 0 ? 1 : 0;
+            at = skipPast(L">");
+        } else {
+            const std::size_t end = TagEnd(xml, at);
+            if (end == std::wstring::npos) {
+                break;
+            }
+            if (xml[end - 1] != L'/' && ++depth > limit) {
+                return false;
+            }
+            at = end + 1;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -101,7 +160,7 @@ int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, c
 {
     const auto read = [&](std::wfstream& file) {
         std::wstring text;
-        if (!ReadSettingsText(file, text)) {
+        if (!ReadSettingsText(file, text) || !NestedWithin(text, maxArchiveDepth)) {
             return false;
         }
         try {

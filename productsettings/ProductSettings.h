@@ -20,8 +20,6 @@ public:
     // does not read, 3 no factory.
     virtual int LoadCurrentUserSettings() = 0;
     virtual int LoadCommonSettings() = 0;
-    // Settings are never written back: every product answers false.
-    virtual bool SaveSettings() = 0;
 };
 
 enum ELoadResult : int {
@@ -66,7 +64,8 @@ const SettingsProduct* FindSettingsProduct(const std::string& code);
 std::unique_ptr<IProductSettings> CreateProductSettings(const std::string& code);
 
 // Finds a product's settings files through the catalogue and opens them for
-// reading. A file that is missing or does not open is left out.
+// reading. A file that is missing or does not open is left out; a read-only
+// one is read, since it still holds the product's tracking id.
 class CSettingsFactory : public ISettingsFactory {
 public:
     // listFile: the catalogue's list file (empty: the program's own sources).
@@ -106,7 +105,8 @@ void InsertDefaults(Parameters& target)
 }
 
 // Reads the set's XML archive into fresh and copies its parameters into
-// target, overwriting; a failure copies nothing. Returns an ELoadResult.
+// target, overwriting; a failure copies nothing, and so does an archive nested
+// deeper than any settings archive is. Returns an ELoadResult.
 int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, const std::wstring& rootPath,
                        CMappedParametersSet& fresh, Parameters& target);
 
@@ -140,8 +140,6 @@ public:
         CommonSet fresh;
         return LoadXmlSettingsSet(m_factory.get(), m_product.commonSetName, commonSettingsRoot, fresh, parameters);
     }
-
-    bool SaveSettings() override { return false; }
 
 private:
     const SettingsProduct& m_product;

@@ -1,5 +1,6 @@
 #include "productsettings/SettingsText.h"
 
+#include "cxx/core/Handle.h"
 #include "cxx/core/TextUtils.h"
 
 #include <windows.h>
@@ -35,11 +36,16 @@ protected:
     bool do_always_noconv() const noexcept override { return false; }
 };
 
-bool StartsWith(const std::string& bytes, const char* mark, std::size_t length)
+const std::string utf8Mark = "\xEF\xBB\xBF";
+const std::string utf16LeMark = "\xFF\xFE";
+const std::string utf16BeMark = "\xFE\xFF";
+
+bool StartsWith(const std::string& bytes, const std::string& mark)
 {
-    return bytes.compare(0, length, mark, length) == 0;
+    return bytes.compare(0, mark.size(), mark) == 0;
 }
 
+// A last odd byte belongs to no character and is left out.
 std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian)
 {
     std::wstring text;
@@ -51,27 +57,64 @@ std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian)
     return text;
 }
 
-std::wstring Decode(const std::string& bytes)
+std::string EncodeUtf16(const std::wstring& text, bool bigEndian)
 {
-    if (StartsWith(bytes, "\xFF\xFE", 2)) {
-        return DecodeUtf16(bytes, false);
+    std::string bytes = bigEndian ? utf16BeMark : utf16LeMark;
+    for (const wchar_t c : text) {
+        const char high = static_cast<char>((c >> 8) & 0xFF), low = static_cast<char>(c & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
     }
-    if (StartsWith(bytes, "\xFE\xFF", 2)) {
-        return DecodeUtf16(bytes, true);
-    }
-    const std::string body = StartsWith(bytes, "\xEF\xBB\xBF", 3) ? bytes.substr(3) : bytes;
-    std::wstring text;
-    if (Cxx::Core::Utils::Utf8ToWide(body, text)) {
-        return text;
-    }
-    text.clear();
-    for (const char byte : body) {
-        text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
-    }
-    return text;
+    return bytes;
 }
 
 } // namespace
+
+SettingsText DecodeSettingsText(const std::string& bytes)
+{
+    if (StartsWith(bytes, utf16LeMark)) {
+        return {DecodeUtf16(bytes, false), ETextEncoding::Utf16Le};
+    }
+    if (StartsWith(bytes, utf16BeMark)) {
+        return {DecodeUtf16(bytes, true), ETextEncoding::Utf16Be};
+    }
+    const bool marked = StartsWith(bytes, utf8Mark);
+    const std::string body = marked ? bytes.substr(utf8Mark.size()) : bytes;
+    SettingsText decoded;
+    if (Cxx::Core::Utils::Utf8ToWide(body, decoded.text)) {
+        decoded.encoding = marked ? ETextEncoding::Utf8Bom : ETextEncoding::Utf8;
+        return decoded;
+    }
+    decoded = {std::wstring(), ETextEncoding::Bytes};
+    for (const char byte : body) {
+        decoded.text += static_cast<wchar_t>(static_cast<unsigned char>(byte));
+    }
+    return decoded;
+}
+
+bool EncodeSettingsText(const SettingsText& text, std::string& bytes)
+{
+    switch (text.encoding) {
+    case ETextEncoding::Utf16Le:
+    case ETextEncoding::Utf16Be:
+        bytes = EncodeUtf16(text.text, text.encoding == ETextEncoding::Utf16Be);
+        return true;
+    case ETextEncoding::Bytes:
+        if (std::any_of(text.text.begin(), text.text.end(), [](wchar_t c) { return c > 0xFF; })) {
+            return false;
+        }
+        bytes.assign(text.text.begin(), text.text.end());
+        return true;
+    case ETextEncoding::Utf8:
+    case ETextEncoding::Utf8Bom:
+        break;
+    }
+    std::string body;
+    if (!Cxx::Core::Utils::WideToUtf8(text.text, body)) {
+        return false;
+    }
+    bytes = (text.encoding == ETextEncoding::Utf8Bom ? utf8Mark : std::string()) + body;
+    return true;
+}
 
 bool ReadSettingsText(std::wfstream& file, std::wstring& text)
 {
@@ -80,34 +123,54 @@ bool ReadSettingsText(std::wfstream& file, std::wstring& text)
     if (file.bad()) {
         return false;
     }
-    text = Decode(std::string(raw.begin(), raw.end()));
+    text = DecodeSettingsText(std::string(raw.begin(), raw.end())).text;
     return true;
 }
 
-bool ReadSettingsText(const std::wstring& path, std::wstring& text)
+bool ReadSettingsBytes(const std::wstring& path, std::string& bytes)
 {
-    std::wfstream file(path.c_str(), std::ios::in);
-    return file.is_open() && ReadSettingsText(file, text);
+    const Cxx::Core::CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) {
+        return false;
+    }
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
 }
 
-bool ReplaceSettingsFile(const std::wstring& path, const std::wstring& text)
+bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes)
 {
-    std::string bytes;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        return false;
+    }
     wchar_t temporary[MAX_PATH] = {};
-    if (!Cxx::Core::Utils::WideToUtf8(text, bytes) ||
-        ::GetTempFileNameW(Cxx::Core::Utils::DirectoryOfPath(path).c_str(), L"kvs", 0, temporary) == 0) {
+    if (::GetTempFileNameW(Cxx::Core::Utils::DirectoryOfPath(path).c_str(), L"kvs", 0, temporary) == 0) {
         return false;
     }
     bool written = false;
     {
-        std::ofstream file(temporary, std::ios::trunc);
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        file.close();
-        written = !file.fail();
+        const Cxx::Core::CFileHandle file(
+            ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD done = 0;
+        // Flushed before it takes the old file's place: after a crash the
+        // name holds the old text or the whole new one.
+        written = file &&
+                  (bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
+                                                 nullptr) &&
+                                     done == bytes.size())) &&
+                  ::FlushFileBuffers(file.Get());
     }
-    if (written && ::MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (written && ::SetFileAttributesW(temporary, attributes) &&
+        ::MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
+    ::SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(temporary);
     return false;
 }

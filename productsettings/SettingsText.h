@@ -5,18 +5,35 @@
 
 namespace ProductSettings {
 
-// The text of a settings file freshly opened as a wide stream: UTF-8 with or
-// without a byte-order mark, or UTF-16 with one. A file that is not UTF-8 is
-// taken byte by byte, as the products' own wide streams read it. False when
-// the file does not read.
+// How a settings file's text is stored. Bytes: no mark and not UTF-8, one
+// character per byte (Latin-1), as the products' own wide streams read it.
+enum class ETextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Bytes };
+
+struct SettingsText {
+    std::wstring text;
+    ETextEncoding encoding = ETextEncoding::Utf8;
+};
+
+// Finds the encoding from the byte-order mark (UTF-8 or UTF-16), else from
+// whether the bytes are UTF-8, and decodes the text without its mark.
+SettingsText DecodeSettingsText(const std::string& bytes);
+
+// The bytes of text in encoding, mark included. False when a character does
+// not fit the encoding.
+bool EncodeSettingsText(const SettingsText& text, std::string& bytes);
+
+// The text of a settings file that the factory opened (in binary mode, so
+// that no byte of a UTF-16 text is taken for a line end or the end of the
+// file). False when the file does not read.
 bool ReadSettingsText(std::wfstream& file, std::wstring& text);
 
-// The text of the settings file at path, read the same way.
-bool ReadSettingsText(const std::wstring& path, std::wstring& text);
+// Every byte of the file at path, which others may hold open meanwhile.
+bool ReadSettingsBytes(const std::wstring& path, std::string& bytes);
 
-// Writes text as UTF-8 with Windows line ends into a new file beside path,
-// then puts that file in path's place in one step, so a reader sees the old
-// file or the new one, never a mix. False, and path unchanged, on any failure.
-bool ReplaceSettingsFile(const std::wstring& path, const std::wstring& text);
+// Writes bytes into a new file beside path and puts it in path's place in one
+// step, with path's attributes, so that a reader sees the old file or the
+// new one, never a mix. Refuses a read-only file. False, and path unchanged,
+// on any failure.
+bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes);
 
 } // namespace ProductSettings

@@ -4,8 +4,12 @@
 
 #include <boost/property_tree/ini_parser.hpp>
 
+#include <locale>
+#include <optional>
 #include <sstream>
+#include <string_view>
 #include <type_traits>
+#include <vector>
 
 namespace ProductSettings {
 
@@ -38,7 +42,9 @@ const IniRow currentUserRows[] = {
     {L"Common.allowOffers", "ShowServerNotifications", true},
 };
 
-bool ParseIni(const std::wstring& text, CIniParametersSet::Tree& tree)
+using Tree = CIniParametersSet::Tree;
+
+bool ParseIni(const std::wstring& text, Tree& tree)
 {
     try {
         std::wistringstream stream(text);
@@ -47,6 +53,91 @@ bool ParseIni(const std::wstring& text, CIniParametersSet::Tree& tree)
         return false;
     }
     return true;
+}
+
+// Whitespace as the INI reader trims it.
+bool IsBlank(wchar_t c)
+{
+    return std::isspace(c, std::locale::classic());
+}
+
+// One line of an INI text: [begin, contentEnd) without its line end, which
+// runs to end.
+struct IniLine {
+    std::size_t begin, contentEnd, end;
+};
+
+std::vector<IniLine> SplitLines(const std::wstring& text)
+{
+    std::vector<IniLine> lines;
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t feed = text.find(L'\n', begin);
+        const std::size_t end = feed == std::wstring::npos ? text.size() : feed + 1;
+        std::size_t contentEnd = feed == std::wstring::npos ? end : feed;
+        if (contentEnd > begin && text[contentEnd - 1] == L'\r') {
+            --contentEnd;
+        }
+        lines.push_back({begin, contentEnd, end});
+        begin = end;
+    }
+    return lines;
+}
+
+std::wstring Trimmed(std::wstring_view text)
+{
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return std::wstring(text);
+}
+
+// Puts value under key of section into text: in place of the value on the
+// key's line, else on a new line after the section's last key, else in a new
+// section at the end. New lines end as the text's first line does.
+void PutIniValue(std::wstring& text, const std::wstring& section, const std::wstring& key, const std::wstring& value)
+{
+    const std::size_t feed = text.find(L'\n');
+    const std::wstring lineEnd = feed != std::wstring::npos && (feed == 0 || text[feed - 1] != L'\r') ? L"\n" : L"\r\n";
+    std::optional<std::wstring> current;
+    std::optional<std::size_t> insertAt;
+    for (const IniLine& line : SplitLines(text)) {
+        const std::wstring_view content(text.data() + line.begin, line.contentEnd - line.begin);
+        const std::wstring trimmed = Trimmed(content);
+        if (trimmed.empty() || trimmed.front() == L';' || trimmed.front() == L'#') {
+            continue;
+        }
+        if (trimmed.front() == L'[') {
+            current = Trimmed(std::wstring_view(trimmed).substr(1, trimmed.find(L']') - 1));
+            if (current == section) {
+                insertAt = line.end;
+            }
+            continue;
+        }
+        if (current != section) {
+            continue;
+        }
+        const std::size_t equals = line.begin + content.find(L'=');
+        if (Trimmed(content.substr(0, equals - line.begin)) == key) {
+            std::size_t valueBegin = equals + 1, valueEnd = line.contentEnd;
+            while (valueBegin < valueEnd && IsBlank(text[valueBegin])) {
+                ++valueBegin;
+            }
+            while (valueEnd > valueBegin && IsBlank(text[valueEnd - 1])) {
+                --valueEnd;
+            }
+            text.replace(valueBegin, valueEnd - valueBegin, value);
+            return;
+        }
+        insertAt = line.end;
+    }
+    const std::wstring entry = key + L"=" + value + lineEnd;
+    const std::size_t at = insertAt.value_or(text.size());
+    // The last line may lack its line end.
+    const bool closeLine = at > 0 && text[at - 1] != L'\n';
+    text.insert(at, (closeLine ? lineEnd : L"") + (insertAt ? entry : L"[" + section + L"]" + lineEnd + entry));
 }
 
 } // namespace
@@ -91,20 +182,30 @@ bool CIniParametersSet::LoadIni(std::wfstream& file)
     return ReadSettingsText(file, text) && ParseIni(text, tree) && SerializeIni(tree, IM_Load);
 }
 
-bool CIniParametersSet::SaveIni(const std::wstring& path)
+bool CIniParametersSet::WriteOwnKeys(const std::wstring& path)
 {
-    std::wstring text;
-    Tree tree;
-    if (!ReadSettingsText(path, text) || !ParseIni(text, tree) || !SerializeIni(tree, IM_Save)) {
+    std::string bytes, updated;
+    if (!ReadSettingsBytes(path, bytes)) {
         return false;
     }
-    std::wostringstream updated;
-    try {
-        boost::property_tree::write_ini(updated, tree);
-    } catch (const boost::property_tree::ptree_error&) {
+    SettingsText text = DecodeSettingsText(bytes);
+    Tree tree, values;
+    // A text that does not encode back to the same bytes would change lines
+    // this set does not own.
+    if (!EncodeSettingsText(text, updated) || updated != bytes || !ParseIni(text.text, tree) ||
+        !SerializeIni(values, IM_Save)) {
         return false;
     }
-    return ReplaceSettingsFile(path, updated.str());
+    for (const auto& [section, keys] : values) {
+        for (const auto& [key, value] : keys) {
+            // A line break would end the value and start lines of its own.
+            if (value.data().find_first_of(L"\r\n") != std::wstring::npos) {
+                return false;
+            }
+            PutIniValue(text.text, section, key, value.data());
+        }
+    }
+    return EncodeSettingsText(text, updated) && ReplaceSettingsFile(path, updated);
 }
 
 bool CZLMSettings::Reset()

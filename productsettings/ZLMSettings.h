@@ -37,10 +37,12 @@ public:
     // Loads the set from an INI file the factory opened; false when it does not parse.
     bool LoadIni(std::wfstream& file);
 
-    // Writes the parameters held into the INI file at path and keeps every
-    // other key in it; the file is replaced whole. False, and the file
-    // unchanged, when it does not read or cannot be replaced.
-    bool SaveIni(const std::wstring& path);
+    // Writes the parameters held into their keys of the INI file at path, in
+    // place of the old values (a missing key joins its section). Every other
+    // byte stays, and so do the file's encoding and attributes. False, and the
+    // file unchanged, when it does not parse, is read-only, cannot take a value
+    // (a line break, or a letter its encoding lacks) or cannot be replaced.
+    bool WriteOwnKeys(const std::wstring& path);
 
 protected:
     explicit CIniParametersSet(std::span<const IniRow> rows) : m_rows(rows) {}
@@ -79,7 +81,6 @@ public:
     bool Reset() override;
     int LoadCurrentUserSettings() override;
     int LoadCommonSettings() override;
-    bool SaveSettings() override { return false; }
 
 private:
     int LoadSet(const std::wstring& setName, CIniParametersSet& fresh);

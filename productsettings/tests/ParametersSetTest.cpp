@@ -48,25 +48,6 @@ TEST(ParametersSet, ValuesKeepTheirType)
     EXPECT_EQ(set.GetParameters().size(), 2u);
 }
 
-TEST(ParametersSet, InitializeGivesEveryDefault)
-{
-    CTestUserSet set;
-    EXPECT_TRUE(set.Initialize());
-    EXPECT_TRUE(Get<bool>(set, "Flag"));
-    EXPECT_EQ(Get<short>(set, "Small"), 5);
-    EXPECT_EQ(Get<int>(set, "Count"), 7);
-    EXPECT_EQ(Get<long>(set, "Long"), 8L);
-    EXPECT_EQ(Get<unsigned>(set, "Unsigned"), 9u);
-    EXPECT_EQ(Get<long long>(set, "Big"), 10LL);
-    EXPECT_EQ(Get<std::wstring>(set, "TrackingUID"), L"");
-    const auto group = Get<ParametersSetPtr>(set, "Group");
-    ASSERT_TRUE(group);
-    EXPECT_FALSE(Get<bool>(*group, "On"));
-    EXPECT_FALSE(Get<boost::shared_ptr<ParametersSetList>>(set, "Items")) << "a missing list is a null pointer";
-    EXPECT_FALSE(Get<boost::shared_ptr<ParametersSetCollection>>(set, "Pool"));
-    EXPECT_EQ(set.GetParameters().size(), 11u);
-}
-
 TEST(ParametersSet, MapperReadsAnArchiveTreeWithDefaultsForWhatDoesNotConvert)
 {
     const auto tree = ParseXml(LR"(<Settings>

@@ -2,12 +2,19 @@
 #include "productsettings/ZLMSettings.h"
 #include "productsettings/tests/SiblingSupport.h"
 
+#include "cxx/core/TextUtils.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/algorithm/string/case_conv.hpp>
+#include <boost/property_tree/ini_parser.hpp>
+#include <boost/property_tree/xml_parser.hpp>
 
+#include <algorithm>
 #include <filesystem>
-#include <map>
+#include <functional>
+#include <set>
+#include <sstream>
 
 using namespace ProductSettings;
 using namespace ProductSettings::Testing;
@@ -15,180 +22,398 @@ using ProductList::Testing::ReadBytes;
 
 namespace {
 
+using List = boost::shared_ptr<ParametersSetList>;
+using Collection = boost::shared_ptr<ParametersSetCollection>;
+
+// One parameter as the products' design gives it. A path "group/path" lies in
+// the nested set whose element is group and whose name is the part of name
+// before its '/'. The default's type is the parameter's type.
+struct Row {
+    std::wstring path;
+    std::string name;
+    boost::any defaultValue;
+};
+using Rows = std::vector<Row>;
+
+const boost::any empty = std::wstring();
+boost::any Text(const wchar_t* text) { return std::wstring(text); }
+
+const Rows xmlCommon = {{L"m_strBuildID.String", "BuildID", Text(L"0")}, {L"m_strTrackID.String", "TrackID", empty}};
+
+const Rows ktUser = {
+    {L"IsFirstScan", "IsFirstScan", true},
+    {L"LanguageManager/CurrentLanguage.String", "LanguageInfo/CurrentLanguageFile", Text(L"English.xml")},
+    {L"ScanAfterRun", "ScanAfterRun", false},
+    {L"AutoDownload", "AutoDownload", true},
+    {L"AutoInstall", "AutoInstall", true},
+    {L"OutOfDateItems", "OutOfDateDriversCount", 0},
+    {L"DriverUpdated", "UpdatedDriverCount", 0},
+    {L"ScanScalesArithmeticMean", "ScanScalesArithmeticMean", 0},
+    {L"EmbeddedBrowser/Height", "EmbeddedBrowserSize/Height", 480L},
+    {L"EmbeddedBrowser/Width", "EmbeddedBrowserSize/Width", 640L},
+    {L"ExcludeList.px.ExcludeList", "ExcludeList", Collection()},
+    {L"UpdatesInfo", "UpdatesInfo", List()},
+    {L"ShowSplash", "ShowSplash", true},
+    {L"OldUID.String", "OldUID", empty},
+    {L"FirstRun", "FirstAppLaunch", true},
+    {L"GeneralSettings/Startup", "GeneralSettings/Startup", true},
+    {L"GeneralSettings/Autoscan", "GeneralSettings/AutoScan", true},
+    {L"GeneralSettings/LastScan", "GeneralSettings/LastScan", 0LL},
+    {L"GeneralSettings/FrequencyScanning", "GeneralSettings/FrequencyScanning", short(3)},
+    {L"m_bHidePopups", "HidePopups", false},
+    {L"m_strDriversPath.String", "DriversPath", empty},
+    {L"m_strBackupsPath.String", "BackupsPath", empty},
+    {L"m_bDeliverRecommendedDrivers", "DeliverRecomended", true},
+    {L"time", "OldestDriverAge", 0LL},
+    {L"m_bStartMinimizedOnAutostart", "StartMinimizedOnAutoStart", false},
+    {L"m_bCreateRP", "CreateRP", true},
+    {L"ShowNotificationsAllowed", "ShowServerNotifications", true},
+    {L"m_usageTracking", "EnableTracking", true},
+    {L"m_trackingUID.String", "TrackingUID", empty},
+};
+
+const Rows mvUser = {
+    {L"m_mpStatesOfScanCheckboxes", "ScanCheckboxesStates", List()},
+    {L"m_bHidePopups", "HidePopups", false},
+    {L"MinimazeToTray", "MinimizeToTray", true},
+    {L"RunAtStartUp", "RunAtStartup", true},
+    {L"FirstScan", "IsFirstScan", true},
+    {L"FixedToDate", "FixedErrorsCount", 0},
+    {L"FirstScanCanceled", "IsFirstScanCanceled", false},
+    {L"LastScanInfo/LastScan", "LastScanInfo/LastScanTime", 0LL},
+    {L"LastScanInfo/ErrorsRemaining", "LastScanInfo/ErrorsRemaining", 0u},
+    {L"LastScanInfo/ShowRemainingErrors", "LastScanInfo/ShowRemainingErrors", false},
+    {L"LastScanInfo/LastScreenAfterScan", "LastScanInfo/LastScreenAfterScan", 3},
+    {L"LastScanInfo/ScanWithoutFixPerformed", "LastScanInfo/ScanWithoutFixPerformed", false},
+    {L"LanguageInfo/Language.String", "LanguageInfo/CurrentLanguageFile", Text(L"English.xml")},
+    {L"PurchaseBrowserInfo/PurchaseType", "PurchaseBrowserInfo/PurchaseBrowserType", empty},
+    {L"PurchaseBrowserInfo/PurchaseURL", "PurchaseBrowserInfo/PurchaseBrowserUrl", empty},
+    {L"PurchaseBrowserInfo/PurchaseTitle", "PurchaseBrowserInfo/PurchaseBrowserTitle", empty},
+    {L"PurchaseBrowserInfo/PurchaseBrowserX", "PurchaseBrowserInfo/PurchaseBrowserWidth", 640L},
+    {L"PurchaseBrowserInfo/PurchaseBrowserY", "PurchaseBrowserInfo/PurchaseBrowserHeight", 480L},
+    {L"ShowSplashScreen", "ShowSplash", true},
+    {L"OptimizeCompleted", "OptimizeCompleted", false},
+    {L"NumOfOptimizedKey", "OptimizedKeysCount", 0},
+    {L"OriginalSize", "OriginalSize", 0},
+    {L"OptimizedSize", "OptimizedSize", 0},
+    {L"OldUID.String", "OldUID", empty},
+    {L"FirstStart", "FirstAppLaunch", true},
+    {L"m_bCreateSR", "CreateSR", true},
+    {L"m_bStartMinimizedOnAutostart", "StartMinimizedOnAutoStart", false},
+    {L"m_bShowNotificationsAllowed", "ShowServerNotifications", true},
+    {L"m_trackingUID.String", "TrackingUID", empty},
+    {L"m_usageTracking", "EnableTracking", true},
+};
+
+const Rows hbUser = {
+    {L"m_propMonitorInstallations.m_prop", "MonitorInstallations", true},
+    {L"m_propCheckForUpdatesOnStart.m_prop", "CheckForUpdatesOnStart", true},
+    {L"m_propLanguage.m_prop.String", "CurrentLanguageFile", Text(L"English.xml")},
+    {L"m_propFirstRun.m_prop", "FirstRun", true},
+    {L"m_propFirstMinimizeScanDialog.m_prop", "FirstMinimizeScanDialog", true},
+    {L"m_propRunOnStartUpFlag.m_prop", "RunOnStartUp", true},
+    {L"m_propLastScanTime.m_prop", "LastScanTime", 0LL},
+    {L"m_propShowMonitorStateMsg.m_prop", "ShowMonitorStateMsg", true},
+    {L"m_propMetrictUID.m_prop.String", "MetricUID", empty},
+    {L"m_propUsageTracking.m_prop", "UsageTracking", true},
+};
+
+const Rows zlmUser = {
+    {L"Common.language", "CurrentLanguageFile", Text(L"English")},
+    {L"Common.splashShow", "ShowSplash", true},
+    {L"Common.createSystemRestorePoints", "createSystemRestorePoints", true},
+    {L"Common.showScanInProgressDialog", "showScanInProgressDialog", true},
+    {L"Common.showOptimizeConfirmDialog", "showOptimizeConfirmDialog", true},
+    {L"Common.enableScheduledTasks", "enableScheduledTasks", true},
+    {L"Common.enableCheckUpdatesOnStartup", "enableCheckUpdatesOnStartup", true},
+    {L"Common.allScannersStarts", "allScannersStarts", false},
+    {L"Common.enableTracking", "EnableTracking", true},
+    {L"Common.trackingUid", "TrackingUID", empty},
+    {L"Common.allowOffers", "ShowServerNotifications", true},
+};
+
+const Rows zlmCommon = {
+    {L"Shared.buildId", "BuildID", Text(L"0")},
+    {L"Shared.trackId", "TrackID", empty},
+    {L"Shared.OldUid", "OldUID", empty},
+};
+
 struct Sibling {
     const char* code;
-    const char* fullUser; // every user parameter away from its default
-    const char* partialUser;
-    bool ini; // one INI file holds both sets; the XML products share their common files
-
-    const char* FullCommon() const { return ini ? fullUser : "CommonSettings.xml"; }
-    const char* PartialCommon() const { return ini ? partialUser : "common-partial.xml"; }
-    const char* Malformed() const { return ini ? "malformed.ini" : "malformed.xml"; }
-    const char* OtherRoot() const { return ini ? "malformed.ini" : "other-root.xml"; }
+    const Rows& user;
+    const Rows& common;
+    bool ini;
 };
 
 const Sibling siblings[] = {
-    {"NQ", "kt-AppSettings.xml", "kt-partial.xml", false},
-    {"BL", "mv-Settings.xml", "mv-partial.xml", false},
-    {"QXYB", "hb-settings.xml", "hb-partial.xml", false},
-    {"TRM", "Zelmora.ini", "zlm-partial.ini", true},
+    {"NQ", ktUser, xmlCommon, false},
+    {"BL", mvUser, xmlCommon, false},
+    {"QXYB", hbUser, xmlCommon, false},
+    {"TRM", zlmUser, zlmCommon, true},
 };
 
-const std::wstring ktUid = L"3b0f6c2a-9d41-4e7b-8c25-6a1e0d9f4b73";
-const std::wstring zlmUid = L"2c4e6a8b-0d1f-4a3c-9e5b-7d9f1b3d5f7a";
+const EEncoding encodings[] = {EEncoding::Utf8, EEncoding::Utf8Bom, EEncoding::Utf16LeBom, EEncoding::Utf16BeBom,
+                               EEncoding::Latin1};
 
-// Values by product and path through nested sets ("group/name").
-using Values = std::map<std::string, std::map<std::string, boost::any>>;
-
-const Values fullFileValues = {
-    {"NQ",
-     {{"LanguageInfo/CurrentLanguageFile", std::wstring(L"Fran\u00e7ais.xml")},
-      {"DriversPath", std::wstring(L"C:\\Users\\J\u00fcrgen\\Drivers")},
-      {"OldestDriverAge", 5000000000LL},
-      {"GeneralSettings/FrequencyScanning", short(7)},
-      {"EmbeddedBrowserSize/Width", 800L}}},
-    {"BL",
-     {{"LanguageInfo/CurrentLanguageFile", std::wstring(L"Fran\u00e7ais.xml")},
-      {"PurchaseBrowserInfo/PurchaseBrowserTitle", std::wstring(L"Mavrin \u00b7 Acheter")},
-      {"LastScanInfo/ErrorsRemaining", 3000000000u},
-      {"TrackID", std::wstring(L"partner-42")}}},
-    {"QXYB", {{"CurrentLanguageFile", std::wstring(L"Fran\u00e7ais.xml")}, {"LastScanTime", 13370000000LL}}},
-    {"TRM", {{"CurrentLanguageFile", std::wstring(L"Fran\u00e7ais")}, {"allScannersStarts", true}}},
-};
-
-// What the partial files set; wrong types and everything else keep defaults.
-const Values partialFileValues = {
-    {"NQ", {{"TrackingUID", ktUid}, {"TrackID", std::wstring(L"partner-42")}}},
-    {"BL", {{"HidePopups", true}, {"LastScanInfo/ErrorsRemaining", 4u}, {"TrackID", std::wstring(L"partner-42")}}},
-    {"QXYB", {{"FirstRun", false}, {"TrackID", std::wstring(L"partner-42")}}},
-    {"TRM",
-     {{"TrackingUID", zlmUid}, {"ShowSplash", false}, {"allScannersStarts", true}, {"BuildID", std::wstring(L"1207")}}},
-};
-
-// Every parameter of defaults, nested ones too, as known gives it; the others
-// away from their defaults (awayFromDefaults) or at them.
-void ExpectParameters(const Parameters& loaded, const Parameters& defaults, const std::map<std::string, boost::any>& known,
-                      bool awayFromDefaults, const std::string& prefix = "")
+// In UTF-16, К and Ț hold a 0x1A byte, ഊ (big-endian) a 0D 0A pair, and ക
+// before a line end (little-endian) one as well.
+std::wstring TextFor(const Row& row, EEncoding encoding)
 {
-    EXPECT_EQ(loaded.size(), defaults.size()) << prefix;
-    for (const auto& [name, value] : defaults) {
-        const std::string path = prefix + name;
-        const auto found = loaded.find(name);
-        ASSERT_TRUE(found != loaded.end()) << path;
-        const auto expected = known.find(path);
-        if (expected != known.end()) {
-            EXPECT_TRUE(SameValue(found->second, expected->second)) << path;
-        } else if (const auto* group = boost::any_cast<ParametersSetPtr>(&value)) {
-            ExpectParameters(ParametersOf(*boost::any_cast<ParametersSetPtr>(found->second)), ParametersOf(**group),
-                             known, awayFromDefaults, path + "/");
-        } else {
-            EXPECT_NE(SameValue(found->second, value), awayFromDefaults) << path;
+    const std::wstring name = Cxx::Core::Utils::Utf8ToWideString(row.name);
+    return encoding == EEncoding::Latin1 ? name + L" Fran\u00e7ais" : name + L" \u021Aa \u041A\u0438\u0440 \u0D0A \u0D15";
+}
+
+// A value of the row's type away from its default and from the other rows'
+// values, as the file holds it and as it loads.
+std::pair<std::wstring, boost::any> FileValue(const Row& row, int index, EEncoding encoding)
+{
+    const boost::any& d = row.defaultValue;
+    if (const bool* value = boost::any_cast<bool>(&d)) {
+        return {*value ? L"0" : L"1", !*value};
+    }
+    if (d.type() == typeid(std::wstring)) {
+        return {TextFor(row, encoding), TextFor(row, encoding)};
+    }
+    const std::pair<std::wstring, boost::any> numbers[] = {
+        {std::to_wstring(1000 + index), short(1000 + index)}, {std::to_wstring(-50000 - index), -50000 - index},
+        {std::to_wstring(70000 + index), 70000L + index},     {std::to_wstring(3000000000u + index), 3000000000u + index},
+        {std::to_wstring(5000000000LL + index), 5000000000LL + index}};
+    for (const auto& number : numbers) {
+        if (number.second.type() == d.type()) {
+            return number;
+        }
+    }
+    return {L"", d}; // lists and collections: no element, so a null pointer
+}
+
+template <typename... Types>
+bool SameAs(const boost::any& left, const boost::any& right)
+{
+    return left.type() == right.type() &&
+           ((left.type() == typeid(Types) && boost::any_cast<Types>(left) == boost::any_cast<Types>(right)) || ...);
+}
+
+bool Same(const boost::any& left, const boost::any& right)
+{
+    return SameAs<bool, short, int, long, unsigned, long long, std::wstring, List, Collection>(left, right);
+}
+
+std::string Describe(const boost::any& value)
+{
+    if (const auto* text = boost::any_cast<std::wstring>(&value)) {
+        return "\"" + Cxx::Core::Utils::WideToUtf8String(*text) + "\"";
+    }
+    return value.type().name();
+}
+
+// The value under "name" or "group/name".
+boost::any Lookup(const IParametersSet& set, const std::string& name)
+{
+    const auto slash = name.find('/');
+    if (slash == std::string::npos) {
+        return set.GetParameter(name);
+    }
+    const auto group = set.GetParameter(name.substr(0, slash));
+    const auto* nested = boost::any_cast<ParametersSetPtr>(&group);
+    return nested && *nested ? (*nested)->GetParameter(name.substr(slash + 1)) : boost::any();
+}
+
+// The names the rows give at the top level, or inside group.
+std::set<std::string> NamesIn(const std::vector<const Rows*>& tables, const std::string& group = "")
+{
+    std::set<std::string> names;
+    for (const Rows* rows : tables) {
+        for (const Row& row : *rows) {
+            if (group.empty()) {
+                names.insert(row.name.substr(0, row.name.find('/')));
+            } else if (row.name.starts_with(group + "/")) {
+                names.insert(row.name.substr(group.size() + 1));
+            }
+        }
+    }
+    return names;
+}
+
+std::set<std::string> NamesOf(const IParametersSet& set)
+{
+    std::set<std::string> names;
+    for (const auto& [name, value] : ParametersOf(set)) {
+        names.insert(name);
+    }
+    return names;
+}
+
+// Every parameter the tables give, with its value from expected, and no other.
+void ExpectParameters(const IParametersSet& settings, const std::vector<const Rows*>& tables,
+                      const std::function<boost::any(const Row&, int)>& expected)
+{
+    EXPECT_EQ(NamesOf(settings), NamesIn(tables));
+    for (const Rows* rows : tables) {
+        for (int i = 0; i < static_cast<int>(rows->size()); ++i) {
+            const Row& row = (*rows)[i];
+            const boost::any value = Lookup(settings, row.name);
+            EXPECT_TRUE(Same(value, expected(row, i))) << row.name << " holds " << Describe(value);
+            if (const auto slash = row.name.find('/'); slash != std::string::npos) {
+                const auto group = boost::any_cast<ParametersSetPtr>(settings.GetParameter(row.name.substr(0, slash)));
+                EXPECT_EQ(NamesOf(*group), NamesIn(tables, row.name.substr(0, slash))) << row.name;
+            }
         }
     }
 }
 
-std::unique_ptr<IProductSettings> Defaults(const std::string& code)
+// Files that hold every row's value: the XML user and common sets each in
+// its own file, both INI sets in both files (each reads only its section).
+void PlaceFiles(const CInstalledSibling& installed, const Sibling& sibling, EEncoding encoding)
 {
-    auto settings = CreateProductSettings(code);
-    EXPECT_TRUE(settings && settings->Reset());
-    return settings;
+    Rows both = sibling.user;
+    both.insert(both.end(), sibling.common.begin(), sibling.common.end());
+    const auto file = [&](const Rows& rows, const std::wstring& root) {
+        boost::property_tree::wptree tree;
+        for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+            std::wstring path = root + rows[i].path;
+            std::replace(path.begin(), path.end(), L'/', L'.');
+            if (const auto text = FileValue(rows[i], i, encoding).first; !text.empty()) {
+                tree.put(boost::property_tree::wptree::path_type(path, L'.'), text);
+            }
+        }
+        std::wostringstream stream;
+        sibling.ini ? boost::property_tree::write_ini(stream, tree) : boost::property_tree::write_xml(stream, tree);
+        return Encode(stream.str(), encoding);
+    };
+    installed.PlaceUserFile(sibling.ini ? file(both, L"") : file(sibling.user, L"boost_serialization.Settings."));
+    installed.PlaceCommonFile(sibling.ini ? file(both, L"") : file(sibling.common, L"boost_serialization.CommonSettings."));
 }
 
 template <typename T>
 T Get(const IParametersSet& set, const std::string& name)
 {
-    return boost::any_cast<T>(set.GetParameter(name));
+    return boost::any_cast<T>(Lookup(set, name));
 }
 
 } // namespace
 
-TEST(SiblingSettings, FullFilesInEveryEncodingSetEveryParameter)
+TEST(SiblingSettings, ResetGivesEveryParameterItsDefault)
+{
+    for (const Sibling& sibling : siblings) {
+        SCOPED_TRACE(sibling.code);
+        const auto settings = CreateProductSettings(sibling.code);
+        ASSERT_TRUE(settings && settings->Reset());
+        ExpectParameters(*settings, {&sibling.user, &sibling.common}, [](const Row& row, int) { return row.defaultValue; });
+    }
+}
+
+TEST(SiblingSettings, LoadsReadEveryParameterFromItsPathInEveryEncoding)
 {
     for (const Sibling& sibling : siblings) {
         CInstalledSibling installed(sibling.code);
-        installed.PlaceCommonFile(TestData(sibling.FullCommon()));
-        for (const EEncoding encoding :
-             {EEncoding::Utf8, EEncoding::Utf8Bom, EEncoding::Utf16LeBom, EEncoding::Utf16BeBom, EEncoding::Latin1}) {
+        for (const EEncoding encoding : encodings) {
             SCOPED_TRACE(std::string(sibling.code) + " in encoding " + std::to_string(static_cast<int>(encoding)));
-            installed.PlaceUserFile(Encode(TestData(sibling.fullUser), encoding));
+            PlaceFiles(installed, sibling, encoding);
             const auto settings = CreateProductSettings(sibling.code);
-            ASSERT_TRUE(settings);
             EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
             EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
-            ExpectParameters(ParametersOf(*settings), ParametersOf(*Defaults(sibling.code)),
-                             fullFileValues.at(sibling.code), true);
+            ExpectParameters(*settings, {&sibling.user, &sibling.common},
+                             [&](const Row& row, int i) { return FileValue(row, i, encoding).second; });
         }
     }
+}
 
-    CInstalledSibling kt("NQ");
-    kt.PlaceUserFile(TestData("kt-AppSettings.xml"));
+TEST(SiblingSettings, AReadOnlyFileIsStillReadSinceItHoldsTheTrackingId)
+{
+    CInstalledSibling installed("NQ");
+    installed.PlaceUserFile("<boost_serialization><Settings><m_trackingUID><String>uid-7</String></m_trackingUID>"
+                            "</Settings></boost_serialization>");
+    ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_READONLY));
     const auto settings = CreateProductSettings("NQ");
-    ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-    const auto updates = Get<boost::shared_ptr<ParametersSetList>>(*settings, "UpdatesInfo");
-    ASSERT_EQ(updates->size(), 2u) << "only the item elements";
-    EXPECT_EQ(Get<std::wstring>(*updates->back(), "UpdateName"), L"Logitech USB Receiver");
-    EXPECT_EQ(Get<int>(*updates->front(), "DriverAge"), 412);
-    std::set<std::wstring> excluded;
-    for (const auto& item : *Get<boost::shared_ptr<ParametersSetCollection>>(*settings, "ExcludeList")) {
-        excluded.insert(Get<std::wstring>(*item, "ExcludeList"));
-    }
-    EXPECT_EQ(excluded, (std::set<std::wstring>{L"Realtek HD Audio", L"Intel(R) Wi-Fi 6 AX201"}));
-    EXPECT_TRUE(settings->GetParameter("MetricUID").empty()) << "a name of another product";
+    EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
+    EXPECT_EQ(Get<std::wstring>(*settings, "TrackingUID"), L"uid-7");
+    ::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(SiblingSettings, PartialFilesAndWrongTypesLeaveTheRestAtTheirDefaults)
+TEST(SiblingSettings, FilesThatDoNotReadChangeNothing)
 {
-    for (const Sibling& sibling : siblings) {
-        SCOPED_TRACE(sibling.code);
-        CInstalledSibling installed(sibling.code);
-        installed.PlaceUserFile(TestData(sibling.partialUser));
-        installed.PlaceCommonFile(TestData(sibling.PartialCommon()));
-        const auto settings = Defaults(sibling.code);
-        EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-        EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
-        ExpectParameters(ParametersOf(*settings), ParametersOf(*Defaults(sibling.code)),
-                         partialFileValues.at(sibling.code), false);
+    std::string nested = "<boost_serialization><Settings>";
+    for (const char* tag : {"<a>", "</a>"}) {
+        for (int i = 0; i < 200000; ++i) {
+            nested += tag;
+        }
     }
-}
-
-TEST(SiblingSettings, MissingAndMalformedFilesChangeNothing)
-{
-    for (const Sibling& sibling : siblings) {
-        SCOPED_TRACE(sibling.code);
-        CInstalledSibling installed(sibling.code);
-        const auto settings = Defaults(sibling.code);
-        EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_NoSuchSet);
-        EXPECT_EQ(settings->LoadCommonSettings(), LR_NoSuchSet);
-        installed.PlaceUserFile(TestData(sibling.Malformed()));
-        installed.PlaceCommonFile(TestData(sibling.OtherRoot()));
+    nested += "</Settings></boost_serialization>";
+    const struct {
+        const char* code;
+        std::string user;
+        const char* what;
+    } cases[] = {
+        {"NQ", "<boost_serialization><Settings><IsFirstScan>0</IsFirstScan></Settin", "malformed"},
+        {"BL", "<settings_export><Settings><m_bHidePopups>1</m_bHidePopups></Settings></settings_export>",
+         "another root"},
+        {"QXYB", "<boost_serialization><CommonSettings/></boost_serialization>", "no user set"},
+        {"NQ", nested, "200000 elements deep"},
+        {"TRM", "[Common]\ntrackingUid=uid\nsplashShow\n", "a key without a value"},
+        {"TRM", "[Common]\nsplashShow=0\nsplashShow=1\n", "a key twice"},
+        {"TRM", "[Common\nsplashShow=0\n", "an unclosed section"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CInstalledSibling installed(c.code);
+        const auto settings = CreateProductSettings(c.code);
+        ASSERT_TRUE(settings->Reset());
+        EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_NoSuchSet) << "no file";
+        installed.PlaceUserFile(c.user);
         EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Unreadable);
-        EXPECT_EQ(settings->LoadCommonSettings(), LR_Unreadable);
-        ExpectParameters(ParametersOf(*settings), ParametersOf(*Defaults(sibling.code)), {}, false);
-
-        installed.PlaceUserFile(TestData(sibling.fullUser));
-        const auto lowerCase = CreateProductSettings(boost::algorithm::to_lower_copy(std::string(sibling.code)));
+        const auto defaults = CreateProductSettings(c.code);
+        defaults->Reset();
+        for (const auto& [name, value] : ParametersOf(*defaults)) {
+            EXPECT_TRUE(value.type() == typeid(ParametersSetPtr) || Same(settings->GetParameter(name), value)) << name;
+        }
+        const auto lowerCase = CreateProductSettings(boost::algorithm::to_lower_copy(std::string(c.code)));
         EXPECT_EQ(lowerCase->LoadCurrentUserSettings(), LR_NoSuchSet) << "the catalogue matches codes exactly";
     }
     EXPECT_EQ(CKTSettings(nullptr).LoadCurrentUserSettings(), LR_NoFactory);
     EXPECT_EQ(CZLMSettings(nullptr).LoadCommonSettings(), LR_NoFactory);
 }
 
-TEST(SiblingSettings, AnEmptyCheckboxListReplacesTheStatesHeldBefore)
+TEST(SiblingSettings, ListsTakeTheItemElements)
 {
-    CInstalledSibling installed("BL");
-    installed.PlaceUserFile(TestData("mv-Settings.xml"));
-    const auto settings = CreateProductSettings("BL");
+    CInstalledSibling kt("NQ");
+    kt.PlaceUserFile(R"(<boost_serialization><Settings>
+      <ExcludeList><px><ExcludeList><count>2</count><item><String>Audio</String></item>
+        <item><String>Wi-Fi</String></item></ExcludeList></px></ExcludeList>
+      <UpdatesInfo><count>2</count><item_version>0</item_version>
+        <item><Name><String>GPU</String></Name><DriverAge>412</DriverAge></item>
+        <item><Name><String>USB</String></Name><Domain><String>usb.org</String></Domain></item></UpdatesInfo>
+    </Settings></boost_serialization>)");
+    auto settings = CreateProductSettings("NQ");
     ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-    auto states = Get<boost::shared_ptr<ParametersSetList>>(*settings, "ScanCheckboxesStates");
+    const auto updates = Get<List>(*settings, "UpdatesInfo");
+    ASSERT_EQ(updates->size(), 2u) << "in document order";
+    EXPECT_EQ(Get<std::wstring>(*updates->front(), "UpdateName"), L"GPU");
+    EXPECT_EQ(Get<int>(*updates->front(), "DriverAge"), 412);
+    EXPECT_EQ(Get<std::wstring>(*updates->back(), "UpdateDomain"), L"usb.org");
+    EXPECT_EQ(Get<std::wstring>(*updates->back(), "UpdateTypeName"), L"");
+    std::set<std::wstring> excluded;
+    for (const auto& item : *Get<Collection>(*settings, "ExcludeList")) {
+        excluded.insert(Get<std::wstring>(*item, "ExcludeList"));
+    }
+    EXPECT_EQ(excluded, (std::set<std::wstring>{L"Audio", L"Wi-Fi"}));
+
+    CInstalledSibling mv("BL");
+    mv.PlaceUserFile(R"(<boost_serialization><Settings><m_mpStatesOfScanCheckboxes><count>2</count>
+      <item><first>2</first><second>1</second></item><item><first>5</first><second>0</second></item>
+    </m_mpStatesOfScanCheckboxes></Settings></boost_serialization>)");
+    settings = CreateProductSettings("BL");
+    ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
+    auto states = Get<List>(*settings, "ScanCheckboxesStates");
     ASSERT_EQ(states->size(), 2u);
-    EXPECT_EQ(Get<int>(*states->front(), "checkBoxIndex"), 2);
-    EXPECT_TRUE(Get<bool>(*states->front(), "checkBoxState"));
     EXPECT_EQ(Get<int>(*states->back(), "checkBoxIndex"), 5);
     EXPECT_FALSE(Get<bool>(*states->back(), "checkBoxState"));
+    EXPECT_TRUE(Get<bool>(*states->front(), "checkBoxState"));
 
-    installed.PlaceUserFile(TestData("mv-no-checkboxes.xml"));
+    // An element without items replaces the states held before.
+    mv.PlaceUserFile("<boost_serialization><Settings><m_mpStatesOfScanCheckboxes><count>0</count>"
+                     "</m_mpStatesOfScanCheckboxes></Settings></boost_serialization>");
     ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-    states = Get<boost::shared_ptr<ParametersSetList>>(*settings, "ScanCheckboxesStates");
+    states = Get<List>(*settings, "ScanCheckboxesStates");
     ASSERT_TRUE(states);
     EXPECT_TRUE(states->empty());
 }
@@ -201,42 +426,95 @@ TEST(SiblingSettings, IniSetsReadOnlyTheirOwnSectionAndKeysThatConvert)
     EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded) << "an empty file";
     EXPECT_TRUE(ParametersOf(*settings).empty());
 
-    // Without a Reset only the keys found are there; the Common section of the
-    // common file is not the common set's.
-    installed.PlaceCommonFile(TestData("zlm-partial.ini"));
+    // Without a Reset only the keys found are there.
+    installed.PlaceCommonFile("[Common]\ntrackingUid=uid\n[Shared]\nbuildId=1207\n");
     EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
-    EXPECT_EQ(ParametersOf(*settings).size(), 1u);
-    EXPECT_EQ(Get<std::wstring>(*settings, "BuildID"), L"1207");
-    EXPECT_TRUE(settings->GetParameter("OldUID").empty());
+    EXPECT_EQ(NamesOf(*settings), std::set<std::string>{"BuildID"});
+
+    installed.PlaceUserFile("[Common]\nsplashShow=true\nallScannersStarts=1\nenableTracking=0\nallowOffers=false\n"
+                            "createSystemRestorePoints=yes\nenableScheduledTasks=on\n");
+    EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
+    EXPECT_EQ(NamesOf(*settings), (std::set<std::string>{"BuildID", "ShowSplash", "allScannersStarts",
+                                                          "EnableTracking", "ShowServerNotifications"}));
+    EXPECT_TRUE(Get<bool>(*settings, "ShowSplash"));
+    EXPECT_TRUE(Get<bool>(*settings, "allScannersStarts"));
+    EXPECT_FALSE(Get<bool>(*settings, "EnableTracking"));
+    EXPECT_FALSE(Get<bool>(*settings, "ShowServerNotifications"));
 }
 
-TEST(SiblingSettings, IniSaveReplacesTheFileAndKeepsTheOtherKeys)
+TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
 {
+    const std::wstring before = L"; Zelmora 1.9\r\n[Shared]\r\nbuildId = 1207\r\n\r\n[Common]\r\n"
+                                L"language=Fran\u00e7ais\r\n  trackingUid = old  \r\n# splashShow=true\r\n"
+                                L"splashShow=false\r\n\r\n[Other]\r\nx=y";
+    for (const EEncoding encoding : encodings) {
+        SCOPED_TRACE(static_cast<int>(encoding));
+        const std::wstring uid = encoding == EEncoding::Latin1 ? L"\u00e9t\u00e9" : L"\u021Aa \u041A";
+        CInstalledSibling installed("TRM");
+        installed.PlaceUserFile(Encode(before, encoding));
+        ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+
+        CZLMCurrentUserSettings user;
+        ASSERT_TRUE(user.SetParameter("TrackingUID", uid));
+        ASSERT_TRUE(user.SetParameter("ShowSplash", true));
+        ASSERT_TRUE(user.SetParameter("ShowServerNotifications", false));
+        ASSERT_TRUE(user.SetParameter("EnableTracking", std::wstring(L"of another type")));
+        ASSERT_TRUE(user.WriteOwnKeys(installed.UserFile()));
+
+        const std::wstring after = L"; Zelmora 1.9\r\n[Shared]\r\nbuildId = 1207\r\n\r\n[Common]\r\n"
+                                   L"language=Fran\u00e7ais\r\n  trackingUid = " + uid +
+                                   L"  \r\n# splashShow=true\r\nsplashShow=true\r\nallowOffers=false\r\n\r\n"
+                                   L"[Other]\r\nx=y";
+        EXPECT_EQ(ReadBytes(installed.UserFile()), Encode(after, encoding));
+        EXPECT_EQ(::GetFileAttributesW(installed.UserFile().c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(
+                                    std::filesystem::path(installed.UserFile()).parent_path()),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "no temporary file is left";
+    }
+
+    const struct {
+        std::wstring before, after;
+    } newKeys[] = {
+        {L"", L"[Common]\r\nsplashShow=true\r\n"},
+        {L"[Shared]\nbuildId=1", L"[Shared]\nbuildId=1\n[Common]\nsplashShow=true\n"},
+        {L"[Common]\nlanguage=de", L"[Common]\nlanguage=de\nsplashShow=true\n"},
+        {L"[Common]\n[Shared]\n", L"[Common]\nsplashShow=true\n[Shared]\n"},
+    };
     CInstalledSibling installed("TRM");
-    const std::string full = TestData("Zelmora.ini");
-    installed.PlaceUserFile(full);
-
     CZLMCurrentUserSettings user;
-    ASSERT_TRUE(user.SetParameter("TrackingUID", std::wstring(L"short")));
     ASSERT_TRUE(user.SetParameter("ShowSplash", true));
-    ASSERT_TRUE(user.SetParameter("EnableTracking", std::wstring(L"of another type")));
-    ASSERT_TRUE(user.SaveIni(installed.UserFile()));
-    const std::string saved = ReadBytes(installed.UserFile());
-    EXPECT_LT(saved.size(), full.size());
-    EXPECT_NE(saved.find("buildId=1207\r\n"), std::string::npos) << "the other section stays";
-    EXPECT_NE(saved.find("enableTracking=false\r\n"), std::string::npos) << "a value of another type is not written";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(installed.UserFile()).parent_path()),
-                            std::filesystem::directory_iterator()),
-              1)
-        << "no temporary file is left";
+    for (const auto& c : newKeys) {
+        installed.PlaceUserFile(Encode(c.before, EEncoding::Utf8));
+        EXPECT_TRUE(user.WriteOwnKeys(installed.UserFile()));
+        EXPECT_EQ(ReadBytes(installed.UserFile()), Encode(c.after, EEncoding::Utf8));
+    }
+}
 
-    const auto settings = CreateProductSettings("TRM");
-    ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
-    EXPECT_EQ(Get<std::wstring>(*settings, "TrackingUID"), L"short");
-    EXPECT_TRUE(Get<bool>(*settings, "ShowSplash"));
-    EXPECT_EQ(Get<std::wstring>(*settings, "CurrentLanguageFile"), L"Fran\u00e7ais");
-
-    installed.PlaceUserFile(TestData("malformed.ini"));
-    EXPECT_FALSE(user.SaveIni(installed.UserFile()));
-    EXPECT_EQ(ReadBytes(installed.UserFile()), TestData("malformed.ini"));
+TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
+{
+    const struct {
+        std::string file;
+        std::wstring uid;
+        DWORD attributes;
+        const char* what;
+    } cases[] = {
+        {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_READONLY, "a read-only file"},
+        {"[Common]\r\ntrackingUid\r\n", L"new", FILE_ATTRIBUTE_NORMAL, "a file that does not parse"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"new\r\n[Shared]", FILE_ATTRIBUTE_NORMAL, "a value with a line break"},
+        {"[Common]\r\ntrackingUid=caf\xE9\r\n", L"\u041A", FILE_ATTRIBUTE_NORMAL, "a letter Latin-1 lacks"},
+        {std::string("\xFF\xFE[\0C\0]\0\n\0A", 11), L"new", FILE_ATTRIBUTE_NORMAL, "an odd byte after UTF-16"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CInstalledSibling installed("TRM");
+        installed.PlaceUserFile(c.file);
+        ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), c.attributes));
+        CZLMCurrentUserSettings user;
+        ASSERT_TRUE(user.SetParameter("TrackingUID", c.uid));
+        EXPECT_FALSE(user.WriteOwnKeys(installed.UserFile()));
+        EXPECT_EQ(ReadBytes(installed.UserFile()), c.file);
+        ::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }

@@ -9,12 +9,9 @@
 
 namespace ProductSettings::Testing {
 
-// The bytes of a file of tests/data.
-std::string TestData(const std::string& name);
-
 enum class EEncoding { Utf8, Utf8Bom, Utf16LeBom, Utf16BeBom, Latin1 };
-// UTF-8 text in another encoding (Latin1 only for text that fits it).
-std::string Encode(const std::string& utf8, EEncoding encoding);
+// The bytes of text in an encoding (Latin1 only for text that fits it).
+std::string Encode(const std::wstring& text, EEncoding encoding);
 
 // A sibling product installed where the family's built-in catalogue looks
 // for it, with its two data folders; all of it goes again at the end.
@@ -43,8 +40,5 @@ private:
 
 // The parameters a settings object or a nested set holds.
 const Parameters& ParametersOf(const IParametersSet& set);
-
-// Values of the same type and content; nested sets compare by their parameters.
-bool SameValue(const boost::any& left, const boost::any& right);
 
 } // namespace ProductSettings::Testing

@@ -44,8 +44,8 @@ TEST(FillUrlTemplate, FillsEscapesAndDropsUnfilledQueryPieces)
         // Escaped longer than twice the value: the buffer grows.
         {L"a?x={{buildid}}", {{&P::SetBuildId, L"   "}}, L"a?x=%20%20%20"},
         // A value can neither add parameters nor placeholders of its own.
-        {L"a?x={{buildid}}&d={{dsi}}", {{&P::SetBuildId, L"1&uid=u+v=w#f?{{dsi}}%"}, {&P::SetDsi, L"5"}},
-         L"a?x=1%26uid%3Du%2Bv%3Dw%23f%3F%7B%7Bdsi%7D%7D%25&d=5"},
+        {L"a?x={{buildid}}&d={{dsi}}", {{&P::SetBuildId, L"1&uid=u+v=w#f?{{dsi}}%;s=1"}, {&P::SetDsi, L"5"}},
+         L"a?x=1%26uid%3Du%2Bv%3Dw%23f%3F%7B%7Bdsi%7D%7D%25%3Bs%3D1&d=5"},
         {L"a?x={{buildid}&y=}}&z=1", {{&P::SetBuildId, L"1"}}, L"a?z=1"},
         {L"a?x={{missing}}#top", {}, L"a#top"},
     };
@@ -158,25 +158,30 @@ protected:
     COpenInDefaultBrowser opener{system};
 };
 
-TEST_F(DefaultBrowser, ShellOpensTheFilledUrlFirst)
+TEST_F(DefaultBrowser, ShellOpensOnlyWebLinks)
 {
     system->shellAccepts = true;
     CPresetParams params;
     params.SetBuildId(L"7");
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L"https://h/p?b={{buildid}}&m={{missing}}", L"https://h/p?b=7"},
-        {L"FILE:///Z:/dir/page.html", L"Z:\\dir\\page.html"},
         {L"https://h/?u=file:///x", L"https://h/?u=file:///x"},
+        {L" Http://h/a b\"c", L"Http://h/a%20b%22c"},
+        {L"calc.exe", L"http://calc.exe"},
+        // Neither local files nor programs, whatever the scheme's letter case.
+        {L"FILE:///Z:/windows/system32/calc.exe", L""},
+        {L"C:\\Windows\\System32\\calc.exe", L""},
+        {L"ms-settings:display", L""},
+        {L"javascript:alert(1)", L""},
+        {L"", L""},
     };
     for (const auto& [url, shellTarget] : cases) {
         system->shellTargets.clear();
-        EXPECT_TRUE(Open(url, params));
-        EXPECT_EQ(system->shellTargets, std::vector<std::wstring>{shellTarget});
+        EXPECT_EQ(Open(url, params), !shellTarget.empty()) << Utils::WideToUtf8String(url);
+        EXPECT_EQ(system->shellTargets, shellTarget.empty() ? std::vector<std::wstring>{}
+                                                            : std::vector<std::wstring>{shellTarget});
     }
     EXPECT_TRUE(system->commandLines.empty());
-    system->shellTargets.clear();
-    EXPECT_FALSE(Open(L""));
-    EXPECT_TRUE(system->shellTargets.empty());
     EXPECT_FALSE(CBrowserLaunchSystem().ShellOpen((folder.Path() / L"missing.kvtest").wstring()));
 }
 
@@ -206,6 +211,9 @@ TEST_F(DefaultBrowser, SchemesOwnCommandWithoutAChoice)
         {L"example.com/Page", L"http://example.com/Page"},
         {L"httpbin.org", L"http://httpbin.org"},
         {L"https://h/?a=\"b\"", L"https://h/?a=%22b%22"},
+        // The closing quote stays a quote after backslashes.
+        {L"http://h/dir\\", L"http://h/dir\\"},
+        {L"https://h/dir\\\\", L"https://h/dir\\\\"},
     };
     for (const auto& [url, sent] : cases) {
         EXPECT_TRUE(Open(url)) << url;
