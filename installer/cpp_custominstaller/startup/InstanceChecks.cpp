@@ -21,17 +21,31 @@ bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b)
 }
 
 // The first top-level window, in the system's order, that belongs to one of the processes.
+struct CWindowSearch {
+    const std::vector<DWORD>* processIds;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindowOfProcess(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<CWindowSearch*>(data);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (std::find(search->processIds->begin(), search->processIds->end(), processId) == search->processIds->end()) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// EnumWindows walks a snapshot of the top-level windows: a walk from window to
+// window with FindWindowExW ends early when the window it stands on closes,
+// and another program's window can close at any moment.
 HWND FindTopLevelWindowOf(const std::vector<DWORD>& processIds)
 {
-    for (HWND window = ::FindWindowExW(nullptr, nullptr, nullptr, nullptr); window;
-         window = ::FindWindowExW(nullptr, window, nullptr, nullptr)) {
-        DWORD processId = 0;
-        ::GetWindowThreadProcessId(window, &processId);
-        if (std::find(processIds.begin(), processIds.end(), processId) != processIds.end()) {
-            return window;
-        }
-    }
-    return nullptr;
+    CWindowSearch search{&processIds, nullptr};
+    ::EnumWindows(&MatchWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::wstring NsisWorkFolder()
