@@ -34,7 +34,7 @@ void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObje
         Cxx::Core::Utils::WideToCodePage(Cxx::Core::Utils::GetFileVersionString(L"Brand", L""), CP_ACP);
     JS::AddScriptObject(objects, new JS::CSystem(std::make_shared<ProductList::CProductList>(L"", brand),
                                                  std::make_shared<Cxx::Misc::COpenInDefaultBrowser>()));
-    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>()));
+    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>(this->PageScope())));
     JS::AddScriptObject(objects, new JS::CEngine(JS::EngineVersion));
 }
 

@@ -68,6 +68,8 @@ public:
 protected:
     // Null before WM_INITDIALOG.
     CBrowserWindow* MainBrowser() const { return m_mainBrowser.get(); }
+    // The folder the main page trusts, and from which alone it may open child windows.
+    CLocalPageScope PageScope() const { return CLocalPageScope(m_pageUrl); }
 
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&);

@@ -37,6 +37,12 @@ BOOL CALLBACK TakeFirst(HWND window, LPARAM found)
     return FALSE;
 }
 
+BOOL CALLBACK CountOne(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 // A modal web dialog that runs the test's steps once it is initialised.
 class CDrivenDialog final : public CWebBaseModalDlg {
 public:
@@ -184,10 +190,11 @@ TEST_F(WebDialog, ThePageGetsTheStandardObjectsInTheirOrder)
 
 TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
 {
-    ASSERT_TRUE(JS::CChildCreator().CreateChildWindow(m_page.Path(L"index.html"), true));
+    const std::wstring page = m_page.Url(L"splash.html");
+    ASSERT_TRUE(JS::CChildCreator(CLocalPageScope(m_page.Path(L"index.html"))).CreateChildWindow(page, true));
     HWND child = nullptr;
     ::EnumThreadWindows(::GetCurrentThreadId(), &TakeFirst, reinterpret_cast<LPARAM>(&child));
-    ASSERT_TRUE(child && BrowserOf(child, m_page.Path(L"index.html")));
+    ASSERT_TRUE(child && BrowserOf(child, page));
     ::PostMessageW(child, WM_WEBDLG_SHOW_SIZED, 300, 200);
     ASSERT_TRUE(Tests::PumpUntil([child] { return ::IsWindowVisible(child) != FALSE; }, 10000));
     const POINT corner = Cxx::Core::Utils::CalcWindowPosition(SIZE{300, 200}, 1, &Cxx::Core::Utils::GetWorkAreaAndTaskbar);
@@ -196,6 +203,43 @@ TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
     EXPECT_EQ(rect.top, corner.y);
     EXPECT_EQ(rect.right - rect.left, 300);
 
+    ::PostMessageW(child, WM_WEBDLG_CLOSE, 0, 0);
+    EXPECT_TRUE(Tests::PumpUntil([child] { return !::IsWindow(child); }, 10000));
+}
+
+// The child trusts the folder of its own page: a page from anywhere else would widen what
+// the opener's page can reach, so only file: pages of the opener's folder are opened.
+TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
+{
+    const std::wstring opener = m_page.Path(L"index.html");
+    const std::wstring folderUrl = m_page.Url(L"");
+    const std::wstring refused[] = {
+        m_page.Url(L"../index.html"),
+        folderUrl.substr(0, folderUrl.size() - 1) + L"-other/x.html",
+        L"file:///C:/Users/u/Downloads/x.html",
+        L"C:\\Users\\u\\Downloads\\x.html",
+        m_page.Path(L"splash.html"),
+        L"https://anything/",
+        L"about:blank",
+        L"Shell.Explorer.2",
+        L"{8856F961-340A-11D0-A96B-00C04FD705A2}",
+    };
+    const auto threadWindows = [] {
+        int count = 0;
+        ::EnumThreadWindows(::GetCurrentThreadId(), &CountOne, reinterpret_cast<LPARAM>(&count));
+        return count;
+    };
+    const int before = threadWindows();
+    JS::CChildCreator creator{CLocalPageScope(opener)};
+    for (const auto& page : refused) {
+        EXPECT_FALSE(creator.CreateChildWindow(page, false)) << std::string(page.begin(), page.end());
+    }
+    EXPECT_EQ(threadWindows(), before);
+
+    ASSERT_TRUE(creator.CreateChildWindow(m_page.Url(L"splash.html"), false));
+    HWND child = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &TakeFirst, reinterpret_cast<LPARAM>(&child));
+    ASSERT_TRUE(child && BrowserOf(child, m_page.Url(L"splash.html")));
     ::PostMessageW(child, WM_WEBDLG_CLOSE, 0, 0);
     EXPECT_TRUE(Tests::PumpUntil([child] { return !::IsWindow(child); }, 10000));
 }
