@@ -1,5 +1,7 @@
 #include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
 
+#include "browsercontrol/js/CallScriptFunction.h"
+
 #include <new>
 #include <utility>
 
@@ -23,7 +25,8 @@ std::shared_ptr<CInstallProgressJSCallback> CInstallProgressJSCallback::Create(I
 
 CInstallProgressJSCallback::CInstallProgressJSCallback(IDispatch* page, bool noMarshal, CTimingFactory createTiming,
                                                        DWORD callTimeoutMs)
-    : m_page(page, noMarshal), m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
+    : m_page(std::make_unique<js::marshaled_interface_pointer<IDispatch>>(page, noMarshal)),
+      m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
 {
     // Made here, on the UI thread, so that every call is served there.
     CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
@@ -91,7 +94,8 @@ void CInstallProgressJSCallback::Detach()
         return;
     }
     // Serve the calls that are still on their way; they now answer 0 without calling the
-    // page. Calls being served further up this thread's stack are not waited for.
+    // page. Calls being served further up this thread's stack are not waited for: each
+    // holds the page's object itself until it returns.
     while (m_inFlight > m_serving) {
         lock.unlock();
         MSG message;
@@ -99,6 +103,8 @@ void CInstallProgressJSCallback::Detach()
         ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
         lock.lock();
     }
+    lock.unlock();
+    m_page.reset();
 }
 
 bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const CArgumentList& arguments,
@@ -182,25 +188,15 @@ LRESULT CInstallProgressJSCallback::Serve(LPARAM id)
 
 LRESULT CInstallProgressJSCallback::CallPage(CJSCallRequest& request)
 {
-    if (request.name.empty()) {
+    if (request.name.empty() || !m_page) {
         return 0;
     }
-    IDispatch* page = m_page.Get();
+    // The page may close inside its own call and detach this object meanwhile.
+    const Cxx::Core::CComPtr<IDispatch> page(m_page->Get());
     if (!page) {
         return 0;
     }
-    LPOLESTR names[] = {const_cast<LPOLESTR>(request.name.c_str())};
-    DISPID id = DISPID_UNKNOWN;
-    if (FAILED(page->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
-        return 0;
-    }
-    // DISPID 0 is the object's default member, not a method of the page: nothing to call.
-    if (id == DISPID_VALUE) {
-        return 1;
-    }
-    const HRESULT hr = page->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, request.arguments.Params(),
-                                    nullptr, nullptr, nullptr);
-    return SUCCEEDED(hr) ? 1 : 0;
+    return BrowserControl::CallMethodByName(page.Get(), request.name, request.arguments.Params()) == S_OK ? 1 : 0;
 }
 
 } // namespace CustomInstaller::Core::JS

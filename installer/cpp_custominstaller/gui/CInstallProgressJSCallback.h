@@ -63,11 +63,12 @@ public:
 
     // The page is gone: from now on calls fail at once and call nothing. On the UI thread
     // it also answers the calls that workers are waiting on, so that none of them is left
-    // waiting when the UI thread stops taking messages.
+    // waiting when the UI thread stops taking messages, and lets go of the page's object
+    // there, while its apartment still lives: whoever drops this object last, and wherever,
+    // no longer reaches into the page.
     void Detach();
 
-    // True when the page's method ran and succeeded, or the page's object answers the
-    // name with its default member.
+    // True when the page's method ran and succeeded.
     bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments,
                          ECallDelivery delivery);
 
@@ -85,7 +86,8 @@ private:
     LRESULT Serve(LPARAM id);
     LRESULT CallPage(CJSCallRequest& request);
 
-    js::marshaled_interface_pointer<IDispatch> m_page;
+    // Used and let go on the UI thread only; empty once detached there.
+    std::unique_ptr<js::marshaled_interface_pointer<IDispatch>> m_page;
     std::unique_ptr<AppMetrics::ITiming> m_timing;
     const CTimingFactory m_createTiming;
     const DWORD m_callTimeoutMs;
