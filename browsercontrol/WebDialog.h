@@ -2,6 +2,7 @@
 
 #include "browsercontrol/BrowserWindow.h"
 #include "browsercontrol/WebDialogResource.h"
+#include "browsercontrol/WebDialogResults.h"
 #include "browsercontrol/js/JSObjects.h"
 #include "browsercontrol/js/WindowWrapper.h"
 #include "cxx/gui/Dialogs.h"
@@ -22,9 +23,6 @@ inline constexpr UINT WM_WEBDLG_CLOSE = 0x150D;              // wParam: the exit
 inline constexpr UINT WM_WEBDLG_SECOND_SHOW_SIZED = 0x150E;  // wParam, lParam: width, height
 inline constexpr UINT WM_WEBDLG_SECOND_SHOW = 0x150F;
 inline constexpr UINT WM_WEBDLG_SECOND_CLOSE = 0x1510;
-
-// The result of a dialog whose page did not show it in time, or asked to close before.
-inline constexpr int WebDialogPageTimeout = 32000;
 
 // A borderless dialog whose client area is the browser of its page. It starts invisible; the
 // page shows it with a size, or closes it with a code, through basewnd. A page that has not

@@ -60,7 +60,7 @@ LRESULT CInstallerWindow::OnInitDialog(UINT, WPARAM, LPARAM, bool& handled)
     handled = false;
     // Without the hook the window works all the same; it only cannot be dragged.
     m_dragHook.Install(Handle(), m_dpiScale);
-    ::SetWindowTextW(Handle(), Title);
+    ::SetWindowTextW(Handle(), SetupWindowTitle);
     if (const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconId))) {
         ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     }
