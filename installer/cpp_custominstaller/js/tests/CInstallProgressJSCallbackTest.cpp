@@ -1,4 +1,4 @@
-#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+#include "installer/cpp_custominstaller/js/CInstallProgressJSCallback.h"
 
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "browsercontrol/tests/StaThread.h"

@@ -3,7 +3,7 @@
 #include "appmetrics/IMetrics.h"
 #include "browsercontrol/js/MarshaledInterfacePointer.h"
 #include "browsercontrol/js/VariantArguments.h"
-#include "browsercontrol/window/WindowImpl.h"
+#include "cxx/gui/WindowImpl.h"
 #include "installer/cpp_custominstaller/core/IInstallProgressJSCallback.h"
 
 #include <windows.h>
@@ -29,9 +29,11 @@ struct CJSCallRequest {
 // caller waits until the page has seen it. Only progress may be dropped when the UI thread
 // is busy: the page leaves its progress screen on the outcome alone. Once the page is gone
 // (Detach), calls fail at once instead of waiting for a UI thread that no longer serves them.
-class CInstallProgressJSCallback final : public BrowserControl::Window::CWindowImpl,
+class CInstallProgressJSCallback final : public Cxx::GUI::CWindowImpl<CInstallProgressJSCallback>,
                                          public IInstallProgressJSCallback {
 public:
+    static Cxx::GUI::CWndClassInfo GetWndClassInfo() { return {L"CustomInstaller.PageCallback"}; }
+
     // lParam identifies the request; wParam is 0.
     static constexpr UINT kCallMessage = WM_USER + 1;
     // How long a progress call waits for a UI thread that takes no messages; a thread that
@@ -72,9 +74,16 @@ public:
     bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments,
                          ECallDelivery delivery);
 
-protected:
+    // The call window, from any thread; it may have died with its thread since.
+    HWND CallWindow() const { return m_window; }
+    // True while the call window exists and still serves this object.
+    bool HasWindow() const { return Routes(m_window); }
+
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                               DWORD mapId) override;
+
+protected:
+    void OnFinalMessage(HWND) override;
 
 private:
     static constexpr UINT kReleaseMessage = WM_USER + 2;
@@ -85,6 +94,11 @@ private:
 
     LRESULT Serve(LPARAM id);
     LRESULT CallPage(CJSCallRequest& request);
+
+    // Written once by the constructor, before any other thread sees the object.
+    HWND m_window = nullptr;
+    // Set on the UI thread when a worker's last reference handed the object over to it.
+    bool m_released = false;
 
     // Used and let go on the UI thread only; empty once detached there.
     std::unique_ptr<js::marshaled_interface_pointer<IDispatch>> m_page;

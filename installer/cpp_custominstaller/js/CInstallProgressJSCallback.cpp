@@ -1,4 +1,4 @@
-#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+#include "installer/cpp_custominstaller/js/CInstallProgressJSCallback.h"
 
 #include "browsercontrol/js/CallScriptFunction.h"
 
@@ -29,26 +29,31 @@ CInstallProgressJSCallback::CInstallProgressJSCallback(IDispatch* page, bool noM
       m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
 {
     // Made here, on the UI thread, so that every call is served there.
-    CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
+    m_window = CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
 }
 
 CInstallProgressJSCallback::~CInstallProgressJSCallback()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_closed = true;
-    }
-    DestroyWindow();
+    // The window goes with the base, which no longer hands its messages to this object.
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_closed = true;
 }
 
 void CInstallProgressJSCallback::Release(CInstallProgressJSCallback* self)
 {
     // The page object and the window belong to the UI thread: a worker holding the last
     // reference hands the object over to it.
-    if (!self->IsOwnerThread() && self->HasWindow() && ::PostMessageW(self->Handle(), kReleaseMessage, 0, 0)) {
+    if (!self->IsOwnerThread() && self->HasWindow() && ::PostMessageW(self->m_window, kReleaseMessage, 0, 0)) {
         return;
     }
     delete self;
+}
+
+void CInstallProgressJSCallback::OnFinalMessage(HWND)
+{
+    if (m_released) {
+        delete this;
+    }
 }
 
 void CInstallProgressJSCallback::OnStarted()
@@ -113,7 +118,7 @@ bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const
     if (!HasWindow()) {
         return false;
     }
-    const HWND window = Handle();
+    const HWND window = m_window;
     std::shared_ptr<CJSCallRequest> request;
     try {
         request = std::make_shared<CJSCallRequest>(CJSCallRequest{name, arguments});
@@ -159,7 +164,8 @@ bool CInstallProgressJSCallback::ProcessWindowMessage(HWND, UINT message, WPARAM
     }
     if (message == kReleaseMessage) {
         result = 0;
-        delete this;
+        m_released = true;
+        DestroyWindow();
         return true;
     }
     return false;
