@@ -24,8 +24,20 @@ bool CChildCreator::CreateChildWindow(const std::wstring& page, bool tray)
     if (!IsFileUrl(page) || !m_openerScope.Contains(page.c_str())) {
         return false;
     }
-    return CWebBaseModelessDlg::Create(std::make_unique<CWebBaseModelessDlg>(page, std::wstring(), tray ? 1 : 0,
-                                                                             PageTimeoutMs));
+    auto child = std::make_unique<CWebBaseModelessDlg>(page, std::wstring(), tray ? 1 : 0, PageTimeoutMs);
+    const std::uint64_t serial = child->Serial();
+    if (!CWebBaseModelessDlg::Create(std::move(child))) {
+        return false;
+    }
+    m_children.push_back(serial);
+    return true;
+}
+
+void CChildCreator::CloseAll()
+{
+    for (const std::uint64_t serial : std::exchange(m_children, {})) {
+        CWebBaseModelessDlg::EndIfOpen(serial);
+    }
 }
 
 } // namespace BrowserControl::JS
