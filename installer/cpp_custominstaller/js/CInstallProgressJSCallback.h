@@ -74,8 +74,6 @@ public:
     bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments,
                          ECallDelivery delivery);
 
-    // The call window, from any thread; it may have died with its thread since.
-    HWND CallWindow() const { return m_window; }
     // True while the call window exists and still serves this object.
     bool HasWindow() const { return Routes(m_window); }
 
