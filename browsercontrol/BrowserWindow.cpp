@@ -7,9 +7,13 @@
 #include <ocidl.h>
 #include <urlmon.h>
 
+#include <iterator>
+#include <new>
+
 namespace BrowserControl {
 
 using Cxx::Core::CComPtr;
+using Cxx::GUI::CVariant;
 using Cxx::GUI::QueryInterfaceOf;
 
 namespace {
@@ -35,7 +39,34 @@ void Cancel(VARIANT& cancel)
     }
 }
 
+// The host window's text, from which the host makes an empty WebBrowser control: the page is
+// loaded only once the control's events are connected, and is never read as a class.
+std::wstring WebBrowserClassText()
+{
+    wchar_t text[40] = {};
+    return ::StringFromGUID2(CLSID_WebBrowser, text, static_cast<int>(std::size(text))) > 0 ? text : L"";
+}
+
 } // namespace
+
+class CBrowserWindow::CDocumentCheck {
+public:
+    explicit CDocumentCheck(const CLocalPageScope& scope) : m_scope(scope) {}
+
+    void Watch(IWebBrowser2* browser) { m_browser = CComPtr<IWebBrowser2>(browser); }
+    void Forget() { m_browser.Reset(); }
+
+    bool ShowsOwnDocument() const
+    {
+        Cxx::GUI::CBstr location;
+        return m_browser && SUCCEEDED(m_browser->get_LocationURL(location.Put())) &&
+               m_scope.Contains(location.Get());
+    }
+
+private:
+    const CLocalPageScope m_scope;
+    CComPtr<IWebBrowser2> m_browser;
+};
 
 void SetBrowserFeatures()
 {
@@ -47,21 +78,43 @@ void SetBrowserFeatures()
 }
 
 CBrowserWindow::CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, std::wstring pageUrl)
-    : m_objects(std::move(objects)), m_pageUrl(std::move(pageUrl)), m_scope(m_pageUrl)
+    : m_objects(std::move(objects)),
+      m_pageUrl(std::move(pageUrl)),
+      m_scope(m_pageUrl),
+      m_documentCheck(std::make_shared<CDocumentCheck>(m_scope))
 {
 }
 
 bool CBrowserWindow::Create(HWND parent, const RECT& rect)
 {
-    if (!Cxx::GUI::Ax::RegisterWindowClass() ||
-        !CWindowImpl::Create(parent, rect, m_pageUrl.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)) {
+    if (!m_scope.Contains(m_pageUrl.c_str())) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    const std::wstring control = WebBrowserClassText();
+    if (control.empty() || !Cxx::GUI::Ax::RegisterWindowClass() ||
+        !CWindowImpl::Create(parent, rect, control.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN)) {
+        return false;
+    }
+    // Read by the host only while it was being created; from now on it names the page.
+    ::SetWindowTextW(m_hWnd, m_pageUrl.c_str());
     auto object = QueryInterfaceOf<IOleObject>(GetWebBrowser(), IID_IOleObject);
     CComPtr<IOleClientSite> site;
     if (object && SUCCEEDED(object->GetClientSite(site.Put())) && site) {
-        m_siteProxy = CComPtr<browser::COleClientSiteProxy>(new browser::COleClientSiteProxy(site.Get()));
+        m_siteProxy = CComPtr<browser::COleClientSiteProxy>(new browser::COleClientSiteProxy(
+            site.Get(), [check = m_documentCheck] { return check->ShowsOwnDocument(); }));
         object->SetClientSite(m_siteProxy.Get());
+    }
+    // Loaded in the background now that the events are connected; a failed load shows as
+    // the control's own error page.
+    try {
+        CVariant url = CVariant::String(m_pageUrl);
+        CVariant none;
+        GetWebBrowser()->Navigate2(url.Put(), none.Put(), none.Put(), none.Put(), none.Put());
+    } catch (const std::bad_alloc&) {
+        DestroyWindow();
+        ::SetLastError(ERROR_OUTOFMEMORY);
+        return false;
     }
     return true;
 }
@@ -74,6 +127,7 @@ LRESULT CBrowserWindow::OnCreate(UINT message, WPARAM wParam, LPARAM lParam, boo
     if (!host || FAILED(host->GetControl(control.Put())) || !ConnectBrowser(control.Get())) {
         return -1;
     }
+    m_documentCheck->Watch(GetWebBrowser());
     CComPtr<CInternetSecurityManager> manager(new CInternetSecurityManager(host.Get(), m_scope));
     const auto object = QueryInterfaceOf<IOleObject>(control.Get(), IID_IOleObject);
     const auto oleControl = QueryInterfaceOf<IOleControl>(control.Get(), IID_IOleControl);
@@ -110,6 +164,7 @@ void CBrowserWindow::Unwire()
             object->SetClientSite(inner.Get());
         }
     }
+    m_documentCheck->Forget();
     if (!GetWebBrowser()) {
         return;
     }

@@ -58,8 +58,9 @@ private:
 // The child window that shows one page of a web dialog in a WebBrowser control, loaded from the
 // page's URL or path. The control gets the page's script objects as window.external, the
 // security policy of CInternetSecurityManager, and no context menu. It stays inside the
-// folder of its page: navigations of any frame that leave it and new windows are cancelled
-// (the page opens outside links in the user's browser instead).
+// folder of its page: navigations of any frame that leave it, the first one included, and new
+// windows are cancelled (the page opens outside links in the user's browser instead), and a
+// document outside the folder gets no window.external.
 class CBrowserWindow final : public Cxx::GUI::CWindowImpl<CBrowserWindow>,
                              public CWebBrowser2Impl<CBrowserWindow> {
 public:
@@ -70,8 +71,8 @@ public:
         return {L"BrowserControl.BrowserWindow", Cxx::GUI::Ax::WindowClassName};
     }
 
-    // A visible child of parent; false when the window is not created (no control, or the
-    // control not connectable).
+    // A visible child of parent that starts loading the page; false, with no window, when the
+    // page is no local file (ERROR_ACCESS_DENIED) or there is no control, or it cannot be connected.
     bool Create(HWND parent, const RECT& rect);
 
     // One event of the control, as it fires them.
@@ -88,9 +89,13 @@ private:
     // Gives the control and the host back their own site and ambient properties.
     void Unwire();
 
+    // Answers for the UI handler, which the control may keep past this object.
+    class CDocumentCheck;
+
     const std::shared_ptr<JS::CJSObjects> m_objects;
     const std::wstring m_pageUrl;
     const CLocalPageScope m_scope;
+    const std::shared_ptr<CDocumentCheck> m_documentCheck;
     Cxx::Core::CComPtr<browser::COleClientSiteProxy> m_siteProxy;
 };
 

@@ -124,6 +124,13 @@ STDMETHODIMP CDocHostUIHandlerProxy::GetDropTarget(IDropTarget* target, IDropTar
 
 STDMETHODIMP CDocHostUIHandlerProxy::GetExternal(IDispatch** external)
 {
+    if (m_gate && !m_gate()) {
+        if (!external) {
+            return E_POINTER;
+        }
+        *external = nullptr;
+        return S_FALSE;
+    }
     return m_inner->GetExternal(external);
 }
 
@@ -165,7 +172,7 @@ STDMETHODIMP COleClientSiteProxy::QueryInterface(REFIID iid, void** object)
                 return E_NOINTERFACE;
             }
             m_handler = CComPtr<BrowserControl::CDocHostUIHandlerProxy>(
-                new BrowserControl::CDocHostUIHandlerProxy(*inner.Get()));
+                new BrowserControl::CDocHostUIHandlerProxy(*inner.Get(), m_gate));
         }
         return Cxx::GUI::HandOut(object, m_handler.Get());
     }

@@ -8,6 +8,7 @@
 #include <mshtmhst.h>
 #include <oleidl.h>
 
+#include <functional>
 #include <mutex>
 #include <utility>
 
@@ -30,11 +31,15 @@ protected:
     Cxx::Core::CComPtr<IOleClientSite> m_innerSite;
 };
 
+// Whether the document the browser now shows may have the host's external object.
+using CExternalGate = std::function<bool()>;
+
 // The UI handler the browser sees: the inner handler's, except that the page never gets the
-// browser's context menu.
+// browser's context menu, and a document the gate refuses gets no external object.
 class CDocHostUIHandlerProxy final : public IDocHostUIHandler {
 public:
-    explicit CDocHostUIHandlerProxy(IDocHostUIHandler& inner) : m_inner(&inner) {}
+    // An empty gate lets every document have it.
+    CDocHostUIHandlerProxy(IDocHostUIHandler& inner, CExternalGate gate) : m_inner(&inner), m_gate(std::move(gate)) {}
     CDocHostUIHandlerProxy(const CDocHostUIHandlerProxy&) = delete;
     CDocHostUIHandlerProxy& operator=(const CDocHostUIHandlerProxy&) = delete;
 
@@ -56,6 +61,7 @@ public:
     STDMETHODIMP TranslateAccelerator(LPMSG message, const GUID* group, DWORD command) override;
     STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
     STDMETHODIMP GetDropTarget(IDropTarget* target, IDropTarget** replacement) override;
+    // S_FALSE and no object when the gate refuses the document.
     STDMETHODIMP GetExternal(IDispatch** external) override;
     STDMETHODIMP TranslateUrl(DWORD translate, LPWSTR url, LPWSTR* translated) override;
     STDMETHODIMP FilterDataObject(IDataObject* object, IDataObject** filtered) override;
@@ -65,6 +71,7 @@ private:
 
     Cxx::GUI::CReferenceCount m_references;
     const Cxx::Core::CComPtr<IDocHostUIHandler> m_inner;
+    const CExternalGate m_gate;
 };
 
 } // namespace BrowserControl
@@ -72,10 +79,11 @@ private:
 namespace browser {
 
 // The client site the browser sees: the inner site, whose UI handler comes wrapped in a
-// BrowserControl::CDocHostUIHandlerProxy (one for the proxy's life).
+// BrowserControl::CDocHostUIHandlerProxy (one for the proxy's life) with the gate given.
 class COleClientSiteProxy final : public BrowserControl::CForwardingClientSite {
 public:
-    explicit COleClientSiteProxy(IOleClientSite* inner) : CForwardingClientSite(Cxx::Core::CComPtr<IOleClientSite>(inner))
+    explicit COleClientSiteProxy(IOleClientSite* inner, BrowserControl::CExternalGate gate = {})
+        : CForwardingClientSite(Cxx::Core::CComPtr<IOleClientSite>(inner)), m_gate(std::move(gate))
     {
     }
     COleClientSiteProxy(const COleClientSiteProxy&) = delete;
@@ -93,6 +101,7 @@ private:
     ~COleClientSiteProxy() = default;
 
     Cxx::GUI::CReferenceCount m_references;
+    const BrowserControl::CExternalGate m_gate;
     std::mutex m_lock;
     Cxx::Core::CComPtr<BrowserControl::CDocHostUIHandlerProxy> m_handler;
 };

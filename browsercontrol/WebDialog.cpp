@@ -1,6 +1,7 @@
 #include "browsercontrol/WebDialog.h"
 
 #include "browsercontrol/js/ChildWindow.h"
+#include "browsercontrol/js/ChildWindowCreator.h"
 #include "browsercontrol/js/Downloader.h"
 #include "browsercontrol/js/Engine.h"
 #include "browsercontrol/js/Launcher.h"
@@ -8,6 +9,8 @@
 #include "cxx/core/SystemUtils.h"
 #include "cxx/core/TextUtils.h"
 #include "productlist/ProductList.h"
+
+#include <map>
 
 namespace BrowserControl {
 
@@ -20,7 +23,39 @@ void Stop(const std::unique_ptr<CBrowserWindow>& browser)
     }
 }
 
+// The modeless dialogs of this thread by serial.
+std::map<std::uint64_t, CWebBaseModelessDlg*>& OpenDialogs()
+{
+    thread_local std::map<std::uint64_t, CWebBaseModelessDlg*> dialogs;
+    return dialogs;
+}
+
+std::uint64_t NextSerial()
+{
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1);
+}
+
 } // namespace
+
+template <class TBase>
+std::shared_ptr<JS::CChildCreator> CWebBaseDlgImpl<TBase>::ChildCreator()
+{
+    if (!m_children) {
+        m_children = std::make_shared<JS::CChildCreator>(PageScope());
+    }
+    return m_children;
+}
+
+template <class TBase>
+LRESULT CWebBaseDlgImpl<TBase>::OnDestroy(UINT, WPARAM, LPARAM, bool& handled)
+{
+    handled = false;
+    if (m_children) {
+        m_children->CloseAll();
+    }
+    return 0;
+}
 
 template <class TBase>
 void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects)
@@ -34,7 +69,7 @@ void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObje
         Cxx::Core::Utils::WideToCodePage(Cxx::Core::Utils::GetFileVersionString(L"Brand", L""), CP_ACP);
     JS::AddScriptObject(objects, new JS::CSystem(std::make_shared<ProductList::CProductList>(L"", brand),
                                                  std::make_shared<Cxx::Misc::COpenInDefaultBrowser>()));
-    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>()));
+    JS::AddScriptObject(objects, new JS::CChildWindow(ChildCreator()));
     JS::AddScriptObject(objects, new JS::CEngine(JS::EngineVersion));
 }
 
@@ -217,5 +252,46 @@ LRESULT CWebBaseDlgImpl<TBase>::OnSecondClose(UINT, WPARAM, LPARAM, bool&)
 
 template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>>;
 template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
+
+CWebBaseModelessDlg::CWebBaseModelessDlg(std::wstring pageUrl, std::wstring secondPageUrl, int placement,
+                                         UINT timeoutMs)
+    : CBase(std::move(pageUrl), std::move(secondPageUrl), placement, timeoutMs), m_serial(NextSerial())
+{
+    OpenDialogs()[m_serial] = this;
+}
+
+CWebBaseModelessDlg::~CWebBaseModelessDlg()
+{
+    OpenDialogs().erase(m_serial);
+}
+
+void CWebBaseModelessDlg::EndIfOpen(std::uint64_t serial)
+{
+    const auto found = OpenDialogs().find(serial);
+    if (found != OpenDialogs().end() && found->second->IsWindow()) {
+        ::SendMessageW(found->second->Handle(), WM_WEBDLG_END, 0, 0);
+    }
+}
+
+void CWebBaseModelessDlg::EndDialog(int result)
+{
+    if (JS::IsScriptCallRunning()) {
+        m_pendingResult = result;
+        ::SetTimer(Handle(), EndRetryTimerId, EndRetryMs, nullptr);
+        return;
+    }
+    CBase::EndDialog(result);
+}
+
+LRESULT CWebBaseModelessDlg::OnTimer(UINT, WPARAM id, LPARAM, bool& handled)
+{
+    if (id != EndRetryTimerId) {
+        handled = false;
+        return 0;
+    }
+    ::KillTimer(Handle(), EndRetryTimerId);
+    EndDialog(m_pendingResult);
+    return 0;
+}
 
 } // namespace BrowserControl

@@ -2,6 +2,7 @@
 
 #include "browsercontrol/BrowserWindow.h"
 #include "browsercontrol/WebDialogResource.h"
+#include "browsercontrol/WebDialogResults.h"
 #include "browsercontrol/js/JSObjects.h"
 #include "browsercontrol/js/WindowWrapper.h"
 #include "cxx/gui/Dialogs.h"
@@ -9,10 +10,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace BrowserControl {
+
+namespace JS {
+class CChildCreator;
+}
 
 // Requests of the pages to their dialog, posted (lParam unused unless said).
 inline constexpr UINT WM_WEBDLG_END = 0x1509;                // wParam: the result
@@ -23,14 +29,12 @@ inline constexpr UINT WM_WEBDLG_SECOND_SHOW_SIZED = 0x150E;  // wParam, lParam: 
 inline constexpr UINT WM_WEBDLG_SECOND_SHOW = 0x150F;
 inline constexpr UINT WM_WEBDLG_SECOND_CLOSE = 0x1510;
 
-// The result of a dialog whose page did not show it in time, or asked to close before.
-inline constexpr int WebDialogPageTimeout = 32000;
-
 // A borderless dialog whose client area is the browser of its page. It starts invisible; the
 // page shows it with a size, or closes it with a code, through basewnd. A page that has not
 // shown it when the time-out (timer 100) passes ends it with WebDialogPageTimeout. An optional
 // second page may show the dialog meanwhile (a splash), until the main page shows it; its
 // close ends the dialog with 1. Placement 0 centres the dialog, 1 puts it beside the taskbar.
+// The child windows its page opened close with it.
 template <class TBase>
 class CWebBaseDlgImpl : public TBase {
 public:
@@ -46,6 +50,7 @@ public:
 
     CXX_BEGIN_MSG_MAP()
         CXX_MESSAGE_HANDLER(WM_CLOSE, OnEnd)
+        CXX_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         CXX_MESSAGE_HANDLER(WM_WINDOWPOSCHANGED, OnWindowPosChanged)
         CXX_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         CXX_MESSAGE_HANDLER(WM_TIMER, OnTimer)
@@ -68,11 +73,16 @@ public:
 protected:
     // Null before WM_INITDIALOG.
     CBrowserWindow* MainBrowser() const { return m_mainBrowser.get(); }
+    // The folder the main page trusts, and from which alone it may open child windows.
+    CLocalPageScope PageScope() const { return CLocalPageScope(m_pageUrl); }
+    // The opener of the page's child windows, made on first use; they close with this dialog.
+    std::shared_ptr<JS::CChildCreator> ChildCreator();
 
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, bool&);
     LRESULT OnEnd(UINT, WPARAM result, LPARAM, bool&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, bool& handled);
     LRESULT OnWindowPosChanged(UINT, WPARAM, LPARAM position, bool&);
     LRESULT OnShowSized(UINT, WPARAM width, LPARAM height, bool&);
     LRESULT OnShow(UINT, WPARAM, LPARAM, bool&);
@@ -95,6 +105,7 @@ private:
     const std::wstring m_pageUrl;
     const std::wstring m_secondPageUrl;
     const int m_placement;
+    std::shared_ptr<JS::CChildCreator> m_children;
 };
 
 class CWebBaseModalDlg : public CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>> {
@@ -103,11 +114,38 @@ public:
     using CWebBaseDlgImpl::CWebBaseDlgImpl;
 };
 
-// Created through CModelessDlg<CWebBaseModelessDlg>::Create; deletes itself after its window.
+// Created through CModelessDlg<CWebBaseModelessDlg>::Create; deletes itself after its window,
+// but never while a page's call into a script object runs on its thread: its page may be
+// inside one, in a nested message loop, and would lose its window under it. Its end then
+// waits for the call to return.
 class CWebBaseModelessDlg : public CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>> {
+    using CBase = CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
+
 public:
     static constexpr int IDD = IDD_WEBDIALOG;
-    using CWebBaseDlgImpl::CWebBaseDlgImpl;
+    static constexpr UINT_PTR EndRetryTimerId = 101;
+    static constexpr UINT EndRetryMs = 50;
+
+    CWebBaseModelessDlg(std::wstring pageUrl, std::wstring secondPageUrl, int placement, UINT timeoutMs);
+    ~CWebBaseModelessDlg() override;
+
+    // Names the dialog while it lives, unlike its address or window handle, which are reused.
+    std::uint64_t Serial() const { return m_serial; }
+    // Ends the dialog of that serial if it still lives on this thread.
+    static void EndIfOpen(std::uint64_t serial);
+
+    CXX_BEGIN_MSG_MAP()
+        CXX_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        CXX_CHAIN_MSG_MAP(CBase)
+    CXX_END_MSG_MAP()
+
+    void EndDialog(int result) override;
+
+private:
+    LRESULT OnTimer(UINT, WPARAM id, LPARAM, bool& handled);
+
+    const std::uint64_t m_serial;
+    int m_pendingResult = 0;
 };
 
 extern template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>>;

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "browsercontrol/SecurityManager.h"
+
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace BrowserControl::JS {
 
@@ -13,12 +18,22 @@ public:
 };
 
 // A modeless web dialog without an owner and with the usual time-out, which lives until its
-// page closes it (or the time-out ends it).
+// page closes it, the time-out ends it or its opener closes. The child trusts the folder of
+// its own page, so only pages of the opener's own folder are opened. Use on the opener's thread.
 class CChildCreator final : public IChildWindowCreator {
 public:
     static constexpr unsigned PageTimeoutMs = 10000;
 
+    explicit CChildCreator(CLocalPageScope openerScope) : m_openerScope(std::move(openerScope)) {}
+
+    // False, opening nothing, for a page that is no file: URL inside the opener's folder.
     bool CreateChildWindow(const std::wstring& page, bool tray) override;
+    // Ends every child still open; the opener calls it when its window goes.
+    void CloseAll();
+
+private:
+    const CLocalPageScope m_openerScope;
+    std::vector<std::uint64_t> m_children;
 };
 
 } // namespace BrowserControl::JS

@@ -4,6 +4,25 @@
 
 namespace BrowserControl::JS {
 
+namespace {
+
+thread_local int t_scriptCalls = 0;
+
+class CScriptCall {
+public:
+    CScriptCall() { ++t_scriptCalls; }
+    ~CScriptCall() { --t_scriptCalls; }
+    CScriptCall(const CScriptCall&) = delete;
+    CScriptCall& operator=(const CScriptCall&) = delete;
+};
+
+} // namespace
+
+bool IsScriptCallRunning()
+{
+    return t_scriptCalls > 0;
+}
+
 STDMETHODIMP CScriptObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (count != 0 && (!names || !ids)) {
@@ -36,6 +55,7 @@ STDMETHODIMP CScriptObject::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
     if (id < 1 || static_cast<std::size_t>(id) > m_names.size()) {
         return E_NOTIMPL;
     }
+    const CScriptCall call;
     return CallMethod(id, params, result, exception, argumentError);
 }
 

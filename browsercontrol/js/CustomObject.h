@@ -11,6 +11,10 @@
 
 namespace BrowserControl::JS {
 
+// True while a page's call into a script object of this thread runs, nested message loops
+// (process.executeAndWait, the download teardown) included.
+bool IsScriptCallRunning();
+
 // The IDispatch of a script object, without type information: methods are found by exact,
 // case-sensitive name and get DISPIDs 1, 2, 3 ... in the order they were added. DISPID 0
 // with a result yields the object itself. Dispatch flags are ignored, so reading a method as

@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <utility>
 
 namespace BrowserControl::JS {
 
@@ -16,11 +19,35 @@ namespace Detail {
 // Unique for the life of the process; thread ids are reused by the system, and a
 // new thread must not be handed the proxy of a thread that has ended.
 std::uint64_t CurrentThreadSerial();
+
+// What a pointer holds of its creating thread's apartment, let go there: the registration is
+// revoked, then the references are released.
+struct CHomeRelease {
+    CHomeRelease() = default;
+    CHomeRelease(const CHomeRelease&) = delete;
+    CHomeRelease& operator=(const CHomeRelease&) = delete;
+    ~CHomeRelease();
+
+    Cxx::Core::CComPtr<IUnknown> pointer;
+    Cxx::Core::CComPtr<IUnknown> cached;
+    Cxx::Core::CComPtr<IGlobalInterfaceTable> table;
+    DWORD cookie = 0;
+};
+
+// A hidden window of the calling thread that takes the releases other threads hand it; made
+// once per thread. Null when it cannot be made.
+HWND HomeWindow();
+// The release runs on the thread of that window when it next takes messages. When that
+// thread is gone, its apartment is gone too: what it held is then never released, since
+// releasing it elsewhere would run code of that apartment that may already be unloaded.
+void PostHomeRelease(HWND home, std::unique_ptr<CHomeRelease> release);
 } // namespace Detail
 
 // Carries an interface of the creating thread's apartment so that any thread may call it.
 // The creating thread gets the pointer itself; every other thread that has entered an
 // apartment gets a proxy of its own, made once and kept until the object is destroyed.
+// Destroyed on another thread, it hands the creating thread's references back to that
+// thread, which lets them go when it next takes messages.
 // The pointer is registered in the process's global interface table rather than marshalled
 // into a stream: a normal marshal packet unmarshals only once, and the table hands out a
 // proxy to each thread that asks and can be revoked from any thread.
@@ -41,7 +68,9 @@ public:
                 m_table.Reset();
             }
         }
-        m_cache.emplace(Detail::CurrentThreadSerial(), m_pointer);
+        m_homeSerial = Detail::CurrentThreadSerial();
+        m_home = Detail::HomeWindow();
+        m_cache.emplace(m_homeSerial, m_pointer);
     }
 
     marshaled_interface_pointer(const marshaled_interface_pointer&) = delete;
@@ -49,6 +78,18 @@ public:
 
     ~marshaled_interface_pointer()
     {
+        if (m_home && ::GetWindowThreadProcessId(m_home, nullptr) != ::GetCurrentThreadId()) {
+            if (auto release = std::unique_ptr<Detail::CHomeRelease>(new (std::nothrow) Detail::CHomeRelease)) {
+                if (const auto home = m_cache.find(m_homeSerial); home != m_cache.end()) {
+                    release->cached = Cxx::Core::CComPtr<IUnknown>::Attach(home->second.Detach());
+                    m_cache.erase(home);
+                }
+                release->pointer = Cxx::Core::CComPtr<IUnknown>::Attach(m_pointer.Detach());
+                release->table = std::move(m_table);
+                release->cookie = std::exchange(m_cookie, 0);
+                Detail::PostHomeRelease(m_home, std::move(release));
+            }
+        }
         if (m_cookie != 0) {
             m_table->RevokeInterfaceFromGlobal(m_cookie);
         }
@@ -111,6 +152,9 @@ private:
     const bool m_noMarshal;
     Cxx::Core::CComPtr<IGlobalInterfaceTable> m_table;
     DWORD m_cookie = 0;
+    std::uint64_t m_homeSerial = 0;
+    // Null when the pointer is not marshalled, or the creating thread could not make it.
+    HWND m_home = nullptr;
     std::mutex m_lock;
     std::map<std::uint64_t, Cxx::Core::CComPtr<T>> m_cache;
 };

@@ -1,9 +1,24 @@
 #include "browsercontrol/js/VariantArguments.h"
 
+#include <limits>
 #include <new>
 #include <utility>
 
 namespace BrowserControl::JS {
+
+namespace {
+
+// A value above the int range would wrap, 0xFFFFFFFF into -1 ("no value").
+bool UnsignedToInt(unsigned long number, int& value)
+{
+    if (number > static_cast<unsigned long>(std::numeric_limits<int>::max())) {
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
+} // namespace
 
 bool VariantToInt(const VARIANT& variant, int& value)
 {
@@ -19,14 +34,12 @@ bool VariantToInt(const VARIANT& variant, int& value)
         value = variant.lVal;
         return true;
     case VT_UI4:
-        value = static_cast<int>(variant.ulVal);
-        return true;
+        return UnsignedToInt(variant.ulVal, value);
     case VT_INT:
         value = variant.intVal;
         return true;
     case VT_UINT:
-        value = static_cast<int>(variant.uintVal);
-        return true;
+        return UnsignedToInt(variant.uintVal, value);
     case VT_R4:
         number = variant.fltVal;
         break;

@@ -14,7 +14,7 @@ using CVariant = Cxx::GUI::CVariant;
 
 // The integer a script passed: 16- and 32-bit integers as they are, floating-point numbers
 // truncated toward zero. False, leaving value alone, for any other type and for a number that
-// is not finite or does not fit into 32 bits.
+// is not finite or does not fit into a signed 32-bit int (unsigned values above its range too).
 bool VariantToInt(const VARIANT& variant, int& value);
 
 // The text of a VT_BSTR that is not null; false, leaving text alone, for anything else.

@@ -10,6 +10,7 @@
 #include <mshtmdid.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -181,12 +182,18 @@ TEST_F(BrowserHost, TheControlGetsThePolicyTheExternalObjectsAndNoContextMenu)
         CComPtr<IOleClientSite> site;
         ASSERT_EQ(object->GetClientSite(site.Put()), S_OK);
 
-        // window.external, through the UI handler.
+        // The browser shows no document of the page (this one cannot load pages), so its UI
+        // handler hands out no window.external; the host's own is the page's objects.
         auto handler = QueryInterfaceOf<IDocHostUIHandler>(site.Get(), IID_IDocHostUIHandler);
         ASSERT_TRUE(handler);
         EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, nullptr, nullptr, nullptr), S_OK);
         CComPtr<IDispatch> external;
-        ASSERT_EQ(handler->GetExternal(external.Put()), S_OK);
+        EXPECT_EQ(handler->GetExternal(external.Put()), S_FALSE);
+        EXPECT_FALSE(external);
+        const auto hostHandler =
+            QueryInterfaceOf<IDocHostUIHandler>(Cxx::GUI::Ax::GetHost(browser.Handle()).Get(), IID_IDocHostUIHandler);
+        ASSERT_TRUE(hostHandler);
+        ASSERT_EQ(hostHandler->GetExternal(external.Put()), S_OK);
         LPOLESTR names[] = {const_cast<LPOLESTR>(L"basewnd")};
         DISPID id = -1;
         ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
@@ -270,6 +277,53 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
     }
 }
 
+// Neither a foreign page nor text that names a class ever reaches the control: the host is
+// made from the control's own class, and the page loads only once the events are connected.
+TEST_F(BrowserHost, APageOutsideALocalFolderMakesNoWindowAndLoadsNothing)
+{
+    for (const wchar_t* page : {L"https://anything/", L"http://127.0.0.1:1/index.html", L"about:blank",
+                                L"Shell.Explorer.2", L"Scripting.FileSystemObject",
+                                L"{8856F961-340A-11D0-A96B-00C04FD705A2}", L"\\\\server\\share\\index.html", L""}) {
+        CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), page);
+        ::SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(browser.Create(m_parent, RECT{0, 0, 300, 200})) << page;
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << page;
+        EXPECT_EQ(::GetWindow(m_parent, GW_CHILD), nullptr) << page;
+        EXPECT_EQ(browser.GetWebBrowser(), nullptr) << page;
+    }
+
+    const std::wstring page = m_page.Url(L"index.html");
+    CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), page);
+    ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+    ASSERT_NE(browser.GetWebBrowser(), nullptr);
+    wchar_t text[MAX_PATH * 2] = {};
+    ::GetWindowTextW(browser.Handle(), text, static_cast<int>(std::size(text)));
+    EXPECT_EQ(std::wstring(text), page);
+}
+
+TEST(SiteProxies, ADocumentTheGateRefusesGetsNoExternalObject)
+{
+    CRecordingSite inner(true);
+    bool ownDocument = false;
+    int asked = 0;
+    CComPtr<browser::COleClientSiteProxy> site(new browser::COleClientSiteProxy(&inner, [&] {
+        ++asked;
+        return ownDocument;
+    }));
+    CComPtr<IDocHostUIHandler> handler;
+    ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), S_OK);
+    IDispatch* external = reinterpret_cast<IDispatch*>(1);
+    EXPECT_EQ(handler->GetExternal(&external), S_FALSE);
+    EXPECT_EQ(external, nullptr);
+    EXPECT_EQ(handler->GetExternal(nullptr), E_POINTER);
+    EXPECT_TRUE(inner.calls.empty());
+
+    ownDocument = true;
+    EXPECT_EQ(handler->GetExternal(&external), S_FALSE);
+    EXPECT_EQ(inner.calls, (std::vector<std::string>{"GetExternal"}));
+    EXPECT_EQ(asked, 3);
+}
+
 TEST(SiteProxies, TheUIHandlerIsTheInnerOneButForTheContextMenu)
 {
     CRecordingSite inner(true);
@@ -319,3 +373,4 @@ TEST(SiteProxies, ASiteWithoutAUIHandlerOffersNone)
     EXPECT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), E_NOINTERFACE);
     EXPECT_FALSE(handler);
 }
+

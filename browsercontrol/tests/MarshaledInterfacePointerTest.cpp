@@ -128,22 +128,43 @@ TEST_F(MarshaledInterfacePointer, ThreadWithoutApartmentGetsNull)
     EXPECT_EQ(onWorker, nullptr);
 }
 
-// The last owner may be a worker: the object is destroyed there and lets go of everything.
-TEST_F(MarshaledInterfacePointer, DestroyedOnAWorker)
+// The last owner may be a worker: the object is destroyed there, lets go of the worker's proxy
+// and hands the creating thread's references back to that thread, which releases them once
+// it takes messages again.
+TEST_F(MarshaledInterfacePointer, DestroyedOnAWorkerReleasesOnTheCreatingThread)
 {
     const ULONG before = m_page->References();
     auto pointer = std::make_unique<js::marshaled_interface_pointer<IDispatch>>(m_page.Get(), false);
     HRESULT call = E_FAIL;
+    ULONG afterReset = 0;
+    std::atomic<int> stage{0};
     CWorkerThread worker([&] {
         if (IDispatch* proxy = pointer->Get()) {
             call = CallByName(proxy, L"ping");
         }
+        pointer->ForgetThread();
+        stage = 1;
+        while (stage != 2) {
+            ::Sleep(1);
+        }
         pointer.reset();
+        afterReset = m_page->References();
+        stage = 3;
     });
-    ASSERT_TRUE(worker.PumpUntilDone(kGenerous));
+    ASSERT_TRUE(BrowserControl::Tests::PumpUntil([&] { return stage == 1; }, kGenerous));
+    // No messages taken meanwhile: nothing can reach this thread while the worker lets go.
+    stage = 2;
+    const ULONGLONG deadline = ::GetTickCount64() + kGenerous;
+    while (stage != 3 && ::GetTickCount64() < deadline) {
+        ::Sleep(1);
+    }
+    ASSERT_EQ(stage, 3);
     EXPECT_EQ(call, S_OK);
     EXPECT_EQ(m_page->CallCount(), 1u);
+    EXPECT_GT(afterReset, before);
+    ASSERT_TRUE(worker.PumpUntilDone(kGenerous));
     EXPECT_TRUE(BrowserControl::Tests::PumpUntil([&] { return m_page->References() == before; }, kGenerous));
+    EXPECT_EQ(m_page->LastReleaseThread(), ::GetCurrentThreadId());
 }
 
 } // namespace

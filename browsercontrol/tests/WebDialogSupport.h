@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,13 @@ public:
     CTestPages& operator=(const CTestPages&) = delete;
 
     std::wstring Path(const wchar_t* name) const { return (m_folder / name).wstring(); }
+    // file:///C:/.../name
+    std::wstring Url(const wchar_t* name) const
+    {
+        std::wstring url = L"file:///" + Path(name);
+        std::replace(url.begin(), url.end(), L'\\', L'/');
+        return url;
+    }
 
 private:
     std::filesystem::path m_folder;

@@ -1,5 +1,6 @@
 #include "browsercontrol/WebDialog.h"
 #include "browsercontrol/js/ChildWindowCreator.h"
+#include "browsercontrol/js/CustomObject.h"
 #include "browsercontrol/tests/ScriptHost.h"
 #include "browsercontrol/tests/StaThread.h"
 #include "browsercontrol/tests/WebDialogSupport.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,47 @@ BOOL CALLBACK TakeFirst(HWND window, LPARAM found)
     *reinterpret_cast<HWND*>(found) = window;
     return FALSE;
 }
+
+BOOL CALLBACK CountOne(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountDialog(HWND window, LPARAM count)
+{
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, static_cast<int>(std::size(name)));
+    if (std::wstring(name) == L"#32770") {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+int ThreadDialogs()
+{
+    int count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountDialog, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// A script object whose one method, end, ends a child dialog from inside the page's call.
+class CEnder final : public JS::custom_object<CEnder> {
+public:
+    CEnder(std::uint64_t child, HWND window) : m_child(child), m_window(window) { AddMethod(L"end", &CEnder::end); }
+    std::wstring GetName() const override { return L"ender"; }
+    HRESULT end(DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+    {
+        CWebBaseModelessDlg::EndIfOpen(m_child);
+        openAfterEnd = ::IsWindow(m_window) != FALSE;
+        return S_OK;
+    }
+    bool openAfterEnd = false;
+
+private:
+    const std::uint64_t m_child;
+    const HWND m_window;
+};
 
 // A modal web dialog that runs the test's steps once it is initialised.
 class CDrivenDialog final : public CWebBaseModalDlg {
@@ -184,10 +227,11 @@ TEST_F(WebDialog, ThePageGetsTheStandardObjectsInTheirOrder)
 
 TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
 {
-    ASSERT_TRUE(JS::CChildCreator().CreateChildWindow(m_page.Path(L"index.html"), true));
+    const std::wstring page = m_page.Url(L"splash.html");
+    ASSERT_TRUE(JS::CChildCreator(CLocalPageScope(m_page.Path(L"index.html"))).CreateChildWindow(page, true));
     HWND child = nullptr;
     ::EnumThreadWindows(::GetCurrentThreadId(), &TakeFirst, reinterpret_cast<LPARAM>(&child));
-    ASSERT_TRUE(child && BrowserOf(child, m_page.Path(L"index.html")));
+    ASSERT_TRUE(child && BrowserOf(child, page));
     ::PostMessageW(child, WM_WEBDLG_SHOW_SIZED, 300, 200);
     ASSERT_TRUE(Tests::PumpUntil([child] { return ::IsWindowVisible(child) != FALSE; }, 10000));
     const POINT corner = Cxx::Core::Utils::CalcWindowPosition(SIZE{300, 200}, 1, &Cxx::Core::Utils::GetWorkAreaAndTaskbar);
@@ -198,4 +242,77 @@ TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
 
     ::PostMessageW(child, WM_WEBDLG_CLOSE, 0, 0);
     EXPECT_TRUE(Tests::PumpUntil([child] { return !::IsWindow(child); }, 10000));
+}
+
+// The child trusts the folder of its own page: a page from anywhere else would widen what
+// the opener's page can reach, so only file: pages of the opener's folder are opened.
+TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
+{
+    const std::wstring opener = m_page.Path(L"index.html");
+    const std::wstring folderUrl = m_page.Url(L"");
+    const std::wstring refused[] = {
+        m_page.Url(L"../index.html"),
+        folderUrl.substr(0, folderUrl.size() - 1) + L"-other/x.html",
+        L"file:///C:/Users/u/Downloads/x.html",
+        L"C:\\Users\\u\\Downloads\\x.html",
+        m_page.Path(L"splash.html"),
+        L"https://anything/",
+        L"about:blank",
+        L"Shell.Explorer.2",
+        L"{8856F961-340A-11D0-A96B-00C04FD705A2}",
+    };
+    const auto threadWindows = [] {
+        int count = 0;
+        ::EnumThreadWindows(::GetCurrentThreadId(), &CountOne, reinterpret_cast<LPARAM>(&count));
+        return count;
+    };
+    const int before = threadWindows();
+    JS::CChildCreator creator{CLocalPageScope(opener)};
+    for (const auto& page : refused) {
+        EXPECT_FALSE(creator.CreateChildWindow(page, false)) << std::string(page.begin(), page.end());
+    }
+    EXPECT_EQ(threadWindows(), before);
+
+    ASSERT_TRUE(creator.CreateChildWindow(m_page.Url(L"splash.html"), false));
+    HWND child = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &TakeFirst, reinterpret_cast<LPARAM>(&child));
+    ASSERT_TRUE(child && BrowserOf(child, m_page.Url(L"splash.html")));
+    ::PostMessageW(child, WM_WEBDLG_CLOSE, 0, 0);
+    EXPECT_TRUE(Tests::PumpUntil([child] { return !::IsWindow(child); }, 10000));
+}
+
+// A child left open would outlive its opener, and with it the apartment its page lives in.
+TEST_F(WebDialog, TheChildWindowsOfAPageCloseWithItsDialog)
+{
+    const std::wstring script = L"if (!external.childWindow.createWindow('" + m_page.Url(L"splash.html") +
+                                L"', '', 'Center') || !external.childWindow.createWindow('" +
+                                m_page.Url(L"splash.html") + L"', '', 'Tray')) throw 1;";
+    int dialogsWhileOpen = 0;
+    CDrivenDialog dialog(m_page.Path(L"index.html"), L"", {
+        Script(script.c_str()),
+        [&](CDrivenDialog& d) {
+            dialogsWhileOpen = ThreadDialogs();
+            d.PostMessage(WM_CLOSE, 4);
+        },
+    });
+    const int before = ThreadDialogs();
+    EXPECT_EQ(dialog.DoModal(), 4);
+    EXPECT_EQ(dialogsWhileOpen, before + 3);
+    EXPECT_EQ(ThreadDialogs(), before);
+}
+
+// The page of a child may be inside a call into its objects, in a nested message loop, when
+// its dialog is told to end: the dialog goes only once the call has returned.
+TEST_F(WebDialog, AChildEndedDuringAScriptCallGoesOnlyAfterTheCall)
+{
+    auto child = std::make_unique<CWebBaseModelessDlg>(m_page.Url(L"splash.html"), L"", 0, kLong);
+    const std::uint64_t serial = child->Serial();
+    CWebBaseModelessDlg* const dialog = child.get();
+    ASSERT_TRUE(CWebBaseModelessDlg::Create(std::move(child)));
+    const HWND window = dialog->Handle();
+    const Cxx::Core::CComPtr<CEnder> ender(new CEnder(serial, window));
+    DISPPARAMS none{};
+    ASSERT_EQ(ender->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_TRUE(ender->openAfterEnd);
+    EXPECT_TRUE(Tests::PumpUntil([window] { return !::IsWindow(window); }, 10000));
 }

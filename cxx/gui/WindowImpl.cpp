@@ -17,10 +17,20 @@ thread_local CMessageMapWindow* t_creating = nullptr;
 
 CMessageMapWindow::~CMessageMapWindow()
 {
-    if (m_hWnd && ::GetPropW(m_hWnd, kObjectProperty) == this) {
-        ::RemovePropW(m_hWnd, kObjectProperty);
-        ::DestroyWindow(m_hWnd);
+    if (!Routes(m_hWnd)) {
+        return;
     }
+    ::RemovePropW(m_hWnd, kObjectProperty);
+    if (IsOwnerThread()) {
+        ::DestroyWindow(m_hWnd);
+    } else {
+        ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    }
+}
+
+bool CMessageMapWindow::Routes(HWND window) const
+{
+    return window && ::IsWindow(window) && ::GetPropW(window, kObjectProperty) == this;
 }
 
 CMessageMapWindow::CCreationScope::CCreationScope(CMessageMapWindow* object) : m_previous(t_creating)
@@ -43,6 +53,7 @@ CMessageMapWindow* CMessageMapWindow::FromHandle(HWND window)
         return nullptr;
     }
     self->m_hWnd = window;
+    self->m_ownerThread = ::GetCurrentThreadId();
     return self;
 }
 

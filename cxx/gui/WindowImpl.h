@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 // A message map: ProcessWindowMessage routing messages of map 0 to member handlers of the form
 //   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 // A handler that clears handled lets the message go on down the map and, past its end, to the
@@ -50,14 +52,21 @@ class CDialogBase;
 // message, and kept in a window property. The object outlives the messages it is handling:
 // OnFinalMessage runs once the window's last message (WM_NCDESTROY) and every message it
 // was nested in have returned, so a handler may destroy the window and the object may then
-// delete itself.
+// delete itself. The window belongs to the thread that made it: only that thread destroys it.
 class CMessageMapWindow : public CWindow {
 public:
     CMessageMapWindow(const CMessageMapWindow&) = delete;
     CMessageMapWindow& operator=(const CMessageMapWindow&) = delete;
-    // A window still attached is detached and destroyed (on its own thread only); the
-    // messages of its destruction no longer reach the object.
+    // A window still attached is detached and destroyed; the messages of its destruction no
+    // longer reach the object. Off its thread it is asked to close instead.
     virtual ~CMessageMapWindow();
+
+    // The thread whose window this object got; 0 before. Any thread may ask.
+    DWORD OwnerThreadId() const { return m_ownerThread.load(); }
+    bool IsOwnerThread() const { return m_ownerThread.load() == ::GetCurrentThreadId(); }
+    // True while window exists and still routes its messages to this object. Any thread may
+    // ask: a window that died with its thread may have passed its handle on to another.
+    bool Routes(HWND window) const;
 
     // True when the message was handled; result is then its answer.
     virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
@@ -95,6 +104,7 @@ private:
 
     int m_depth = 0;
     bool m_finalPending = false;
+    std::atomic<DWORD> m_ownerThread{0};
 };
 
 // How a window class is registered: a class of its own, or a superclass of baseClass, whose

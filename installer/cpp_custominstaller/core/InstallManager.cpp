@@ -13,6 +13,20 @@ std::shared_ptr<T> NonOwning(T* object)
     return std::shared_ptr<T>(object, [](T*) {});
 }
 
+// Ends the run when an outcome handler returns, after the page has heard of the outcome: a
+// start the page makes from its final callback is refused, since it would make the UI thread
+// wait for the very worker that is waiting for the UI thread.
+class CRunEnd {
+public:
+    explicit CRunEnd(std::atomic<bool>& inFlight) : m_inFlight(inFlight) {}
+    ~CRunEnd() { m_inFlight.store(false); }
+    CRunEnd(const CRunEnd&) = delete;
+    CRunEnd& operator=(const CRunEnd&) = delete;
+
+private:
+    std::atomic<bool>& m_inFlight;
+};
+
 } // namespace
 
 CInstallManager::CInstallManager(std::unique_ptr<IInstallerSource> source, std::unique_ptr<IInstallerLauncher> launcher,
@@ -122,6 +136,7 @@ void CInstallManager::OnSourceReady(std::shared_ptr<IInstaller> installer)
 
 void CInstallManager::OnSourceFailed()
 {
+    const CRunEnd end(m_inFlight);
     const auto page = Finish(IS_SourceFailed);
     SendEvent(FailureAction);
     if (m_sessionHandler) {
@@ -134,6 +149,7 @@ void CInstallManager::OnSourceFailed()
 
 void CInstallManager::OnSourceCancelled()
 {
+    const CRunEnd end(m_inFlight);
     const auto page = Finish(IS_SourceCancelled);
     if (m_sessionHandler) {
         m_sessionHandler->OnInstallCancelled();
@@ -145,6 +161,7 @@ void CInstallManager::OnSourceCancelled()
 
 void CInstallManager::OnLaunchSucceeded()
 {
+    const CRunEnd end(m_inFlight);
     const auto page = Finish(IS_Succeeded);
     SendEvent(SuccessAction);
     if (m_sessionHandler) {
@@ -157,6 +174,7 @@ void CInstallManager::OnLaunchSucceeded()
 
 void CInstallManager::OnLaunchFailed(int kind)
 {
+    const CRunEnd end(m_inFlight);
     SendEvent(FailureAction);
     if (m_sessionHandler) {
         m_sessionHandler->OnInstallFailed();
@@ -178,6 +196,7 @@ void CInstallManager::OnLaunchFailed(int kind)
 
 void CInstallManager::OnLaunchCancelled()
 {
+    const CRunEnd end(m_inFlight);
     const auto page = Finish(IS_InstallerCancelled);
     if (m_sessionHandler) {
         m_sessionHandler->OnInstallCancelled();
@@ -195,7 +214,6 @@ std::shared_ptr<JS::IInstallProgressJSCallback> CInstallManager::Finish(EInstall
         page = m_progressCallback;
     }
     m_state.exchange(state);
-    m_inFlight.store(false);
     return page;
 }
 

@@ -24,7 +24,8 @@ public:
     CInstallManager& operator=(const CInstallManager&) = delete;
 
     int GetState() override;
-    // False, with nothing changed, while an earlier run has no outcome yet.
+    // False, with nothing changed, while an earlier run has no outcome yet or its page is
+    // still being told the outcome.
     bool Start(std::shared_ptr<JS::IInstallProgressJSCallback> callback) override;
     bool HasStarted() override;
     // Neither stage can be stopped once begun: true only when one of them
@@ -41,7 +42,8 @@ public:
     void OnLaunchCancelled() override;
 
 private:
-    // Stores the outcome and ends the run; returns the page callback to tell.
+    // Stores the outcome; returns the page callback to tell. The run ends once the handler
+    // has told the page.
     std::shared_ptr<JS::IInstallProgressJSCallback> Finish(EInstallState state);
     void SendEvent(const char* action);
 

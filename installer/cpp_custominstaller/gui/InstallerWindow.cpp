@@ -36,7 +36,7 @@ void CInstallerWindow::InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& 
                                                                 MakeLinkPresets(m_options, *catalogue, CurrentUnixTime()))));
     JS::AddScriptObject(objects, new JS::CLauncher());
     JS::AddScriptObject(objects, new JS::CDownloader(false));
-    JS::AddScriptObject(objects, new JS::CChildWindow(std::make_shared<JS::CChildCreator>()));
+    JS::AddScriptObject(objects, new JS::CChildWindow(ChildCreator()));
     // The web dialog's own wrapper: a close the page asks for ends the dialog,
     // where WM_CLOSE would only ask the page again.
     JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<JS::WindowWrapper::CBrowserWindowWrapper>(
@@ -60,7 +60,7 @@ LRESULT CInstallerWindow::OnInitDialog(UINT, WPARAM, LPARAM, bool& handled)
     handled = false;
     // Without the hook the window works all the same; it only cannot be dragged.
     m_dragHook.Install(Handle(), m_dpiScale);
-    ::SetWindowTextW(Handle(), Title);
+    ::SetWindowTextW(Handle(), SetupWindowTitle);
     if (const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IconId))) {
         ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     }

@@ -5,6 +5,7 @@
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
 #include "installer/cpp_custominstaller/core/IInstallManager.h"
 #include "installer/cpp_custominstaller/gui/DragHook.h"
+#include "installer/cpp_custominstaller/gui/SetupWindowTitle.h"
 #include "installer/cpp_custominstaller/js/InstallerJSObject.h"
 
 #include <windows.h>
@@ -27,7 +28,6 @@ class CInstallerWindow : public BrowserControl::CWebBaseModalDlg {
 public:
     static constexpr UINT PageTimeoutMs = 10000;
     static constexpr int IconId = 101;
-    static constexpr const wchar_t* Title = L"Vellix PDF Pro Setup";
 
     // The folder of the page is the only one its browser trusts.
     CInstallerWindow(std::wstring pagePath, const std::shared_ptr<Core::IInstallManager>& manager,

@@ -3,7 +3,7 @@
 #include "browsercontrol/js/CustomObject.h"
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
 #include "installer/cpp_custominstaller/core/IInstallManager.h"
-#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+#include "installer/cpp_custominstaller/js/CInstallProgressJSCallback.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,6 @@
 #include "installer/cpp_custominstaller/startup/CStartupServices.h"
 
 #include "appmetrics/AppMetrics.h"
-#include "cxx/core/ComHolder.h"
 #include "cxx/core/OneInstance.h"
 #include "cxx/core/SystemUtils.h"
 #include "installer/cpp_custominstaller/core/InstallManager.h"
@@ -41,6 +40,8 @@ IStartupServices::ManagerPtr CreateInstallManager(const IStartupServices::Sessio
 }
 
 } // namespace
+
+CStartupServices::CStartupServices() : m_apartment(COINIT_APARTMENTTHREADED) {}
 
 bool CStartupServices::ExtractTrackingUid(const std::wstring& fileName)
 {
@@ -140,8 +141,6 @@ std::unique_ptr<Gui::CWebUiFiles> CStartupServices::UnpackWebUi()
 int CStartupServices::RunInstallerWindow(const Gui::CWebUiFiles& page, const ManagerPtr& manager,
                                          const CInstallerOptions& options)
 {
-    // The browser control and the page's objects live in this thread's apartment.
-    const Cxx::Core::Utils::CComHolder com(COINIT_APARTMENTTHREADED);
     const int result = [&] {
         Gui::CInstallerWindow window(page.IndexPath(), manager, options);
         return static_cast<int>(window.DoModal(::GetActiveWindow(), 0));

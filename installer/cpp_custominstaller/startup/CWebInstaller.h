@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browsercontrol/WebDialogResults.h"
 #include "installer/cpp_custominstaller/commandline/CInstallerOptions.h"
 #include "installer/cpp_custominstaller/core/IInstallManager.h"
 #include "installer/cpp_custominstaller/startup/IInstallerFrontEnd.h"
@@ -14,7 +15,7 @@ namespace CustomInstaller {
 class CWebInstaller : public IInstaller {
 public:
     // The dialog result of a page that never showed itself.
-    static constexpr int PageTimeoutResult = 32000;
+    static constexpr int PageTimeoutResult = BrowserControl::WebDialogPageTimeout;
 
     CWebInstaller(const std::shared_ptr<Core::IInstallManager>& manager,
                   const Core::CommandLine::CInstallerOptions& options, IStartupServices& services);

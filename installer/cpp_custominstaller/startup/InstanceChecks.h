@@ -1,13 +1,12 @@
 #pragma once
 
 #include "cxx/core/OneInstance.h"
+#include "installer/cpp_custominstaller/gui/SetupWindowTitle.h"
 
 #include <string>
 
 namespace CustomInstaller {
 
-// Title of the setup program's window and file description of its NSIS setup.
-inline constexpr const wchar_t* SetupWindowTitle = L"Vellix PDF Pro Setup";
 // Held by a running NSIS setup of the product.
 inline constexpr const wchar_t* RunningSetupMarker = L"{86C0077D-48A5-4E6C-A2B1-FC4CD5CA77B9}";
 

@@ -94,6 +94,33 @@ public:
     bool Write() override { return true; }
 };
 
+// A page that tries to start again from inside each final callback, as a page that offers
+// "try again" at once might, and records the manager's answers.
+class CRestartingPage : public KvTest::CRecordingPage {
+public:
+    IInstallManager* manager = nullptr;
+    std::vector<bool> answers;
+
+    void OnError(int code) override
+    {
+        CRecordingPage::OnError(code);
+        Restart();
+    }
+    void OnCancel() override
+    {
+        CRecordingPage::OnCancel();
+        Restart();
+    }
+    void OnFinish() override
+    {
+        CRecordingPage::OnFinish();
+        Restart();
+    }
+
+private:
+    void Restart() { answers.push_back(manager->Start(std::make_shared<KvTest::CRecordingPage>())); }
+};
+
 class InstallManagerTest : public testing::Test {
 protected:
     std::unique_ptr<CInstallManager> Make(bool withSource = true, bool withLauncher = true)
@@ -244,6 +271,57 @@ TEST_F(InstallManagerTest, StartIsRefusedWhileARunIsInFlightAndANewRunStartsUnfi
     EXPECT_EQ(manager->GetState(), IS_NotFinished);
     EXPECT_EQ(m_log.sourcePage, other);
     EXPECT_EQ(std::count(m_log.calls.begin(), m_log.calls.end(), "source start"), 2);
+}
+
+// The page hears the outcome on the UI thread while the worker that reports it waits; a start
+// accepted there would make the UI thread wait for that worker in turn.
+TEST_F(InstallManagerTest, AStartFromInsideAFinalCallbackIsRefusedAndOneAfterItIsTaken)
+{
+    const struct {
+        const char* name;
+        bool launched;
+        void (*report)(CStageLog&);
+    } outcomes[] = {
+        {"source failed", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceFailed(); }},
+        {"source cancelled", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceCancelled(); }},
+        {"no file", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceReady(nullptr); }},
+        {"launch refused", false,
+         [](CStageLog& log) {
+             log.launchAnswer = false;
+             log.sourceCallback.lock()->OnSourceReady(std::make_shared<CFileStandIn>());
+         }},
+        {"succeeded", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchSucceeded(); }},
+        {"rejected", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(1); }},
+        {"exit code 5", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(2); }},
+        {"launch cancelled", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchCancelled(); }},
+    };
+    for (const auto& c : outcomes) {
+        SCOPED_TRACE(c.name);
+        m_log = CStageLog();
+        const auto manager = Make();
+        const auto page = std::make_shared<CRestartingPage>();
+        page->manager = manager.get();
+        m_page = page;
+        if (c.launched) {
+            StartAndLaunch(*manager);
+        } else {
+            ASSERT_TRUE(manager->Start(m_page));
+        }
+        c.report(m_log);
+        EXPECT_EQ(page->answers, std::vector<bool>{false});
+        EXPECT_NE(manager->GetState(), IS_NotFinished);
+        EXPECT_EQ(std::count(m_log.calls.begin(), m_log.calls.end(), "source start"), 1);
+        EXPECT_TRUE(manager->Start(std::make_shared<KvTest::CRecordingPage>()));
+    }
+    // A source that cannot start fails inside Start itself.
+    m_log = CStageLog();
+    m_log.startAnswer = false;
+    const auto manager = Make();
+    const auto page = std::make_shared<CRestartingPage>();
+    page->manager = manager.get();
+    EXPECT_TRUE(manager->Start(page));
+    EXPECT_EQ(page->answers, std::vector<bool>{false});
+    EXPECT_EQ(page->Calls().back(), "error 0");
 }
 
 TEST_F(InstallManagerTest, CancelAsksBothStagesAndReportsNoCancellation)

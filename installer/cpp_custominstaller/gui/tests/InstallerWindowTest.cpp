@@ -80,14 +80,17 @@ void ExpectTitleIconAndObjects(CDrivenWindow& window)
 {
     wchar_t title[64] = {};
     ::GetWindowTextW(window.Handle(), title, 64);
-    EXPECT_STREQ(title, Gui::CInstallerWindow::Title);
+    EXPECT_STREQ(title, SetupWindowTitle);
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Gui::CInstallerWindow::IconId));
     EXPECT_NE(icon, nullptr);
     EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(window.Handle(), WM_GETICON, ICON_BIG, 0)), icon);
-    // The web dialog's objects first, then the installer's own.
-    const int count = window.objects->GetCount();
-    EXPECT_GE(window.objects->FindIndex(L"basewnd"), 0);
-    EXPECT_EQ(window.objects->GetName(count - 2) + L" " + window.objects->GetName(count - 1), L"installer ga");
+    // The installer window's own order, with basewnd behind system and the others.
+    std::vector<std::wstring> names;
+    for (int index = 0; index < window.objects->GetCount(); ++index) {
+        names.push_back(window.objects->GetName(index));
+    }
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"system", L"process", L"download", L"childWindow", L"basewnd",
+                                                L"installer", L"ga"}));
 }
 
 const auto Post = CDrivenWindow::CSteps::Post;

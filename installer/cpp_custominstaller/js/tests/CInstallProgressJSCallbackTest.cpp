@@ -1,4 +1,4 @@
-#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+#include "installer/cpp_custominstaller/js/CInstallProgressJSCallback.h"
 
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "browsercontrol/tests/StaThread.h"
@@ -289,3 +289,33 @@ TEST_F(InstallProgressJSCallback, LastReferenceOnAWorkerIsReleasedOnTheUiThread)
 }
 
 } // namespace
+
+// The install manager keeps the callback until after the window's thread has left its
+// apartment: the page's object must be gone by then, let go on that thread by Detach.
+TEST(InstallProgressJSCallbackApartment, DetachLetsThePageGoOnTheUiThreadBeforeTheApartmentEnds)
+{
+    const auto page = CComPtr<CRecordingDispatch>::Attach(CRecordingDispatch::Create(kPageMethods));
+    std::shared_ptr<IInstallProgressJSCallback> keptByTheManager;
+    ULONG referencesAfterDetach = 0;
+    DWORD releasedOn = 0;
+    CWorkerThread ui([&] {
+        auto callback = CInstallProgressJSCallback::Create(page.Get(), false);
+        if (!callback) {
+            return;
+        }
+        keptByTheManager = callback;
+        callback->OnStarted();
+        callback->Detach();
+        referencesAfterDetach = page->References();
+        releasedOn = page->LastReleaseThread();
+    });
+    ASSERT_TRUE(ui.PumpUntilDone(kGenerous));
+    ASSERT_NE(keptByTheManager, nullptr);
+    EXPECT_EQ(page->CallCount(), 1u);
+    EXPECT_EQ(referencesAfterDetach, 1u);
+    EXPECT_EQ(releasedOn, ui.ThreadId());
+
+    keptByTheManager.reset();
+    EXPECT_EQ(page->References(), 1u);
+    EXPECT_EQ(page->LastReleaseThread(), ui.ThreadId());
+}

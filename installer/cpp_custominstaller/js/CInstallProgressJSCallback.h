@@ -3,7 +3,7 @@
 #include "appmetrics/IMetrics.h"
 #include "browsercontrol/js/MarshaledInterfacePointer.h"
 #include "browsercontrol/js/VariantArguments.h"
-#include "browsercontrol/window/WindowImpl.h"
+#include "cxx/gui/WindowImpl.h"
 #include "installer/cpp_custominstaller/core/IInstallProgressJSCallback.h"
 
 #include <windows.h>
@@ -29,9 +29,11 @@ struct CJSCallRequest {
 // caller waits until the page has seen it. Only progress may be dropped when the UI thread
 // is busy: the page leaves its progress screen on the outcome alone. Once the page is gone
 // (Detach), calls fail at once instead of waiting for a UI thread that no longer serves them.
-class CInstallProgressJSCallback final : public BrowserControl::Window::CWindowImpl,
+class CInstallProgressJSCallback final : public Cxx::GUI::CWindowImpl<CInstallProgressJSCallback>,
                                          public IInstallProgressJSCallback {
 public:
+    static Cxx::GUI::CWndClassInfo GetWndClassInfo() { return {L"CustomInstaller.PageCallback"}; }
+
     // lParam identifies the request; wParam is 0.
     static constexpr UINT kCallMessage = WM_USER + 1;
     // How long a progress call waits for a UI thread that takes no messages; a thread that
@@ -63,17 +65,23 @@ public:
 
     // The page is gone: from now on calls fail at once and call nothing. On the UI thread
     // it also answers the calls that workers are waiting on, so that none of them is left
-    // waiting when the UI thread stops taking messages.
+    // waiting when the UI thread stops taking messages, and lets go of the page's object
+    // there, while its apartment still lives: whoever drops this object last, and wherever,
+    // no longer reaches into the page.
     void Detach();
 
-    // True when the page's method ran and succeeded, or the page's object answers the
-    // name with its default member.
+    // True when the page's method ran and succeeded.
     bool SendCallRequest(const std::wstring& name, const BrowserControl::JS::CArgumentList& arguments,
                          ECallDelivery delivery);
 
-protected:
+    // True while the call window exists and still serves this object.
+    bool HasWindow() const { return Routes(m_window); }
+
     bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result,
                               DWORD mapId) override;
+
+protected:
+    void OnFinalMessage(HWND) override;
 
 private:
     static constexpr UINT kReleaseMessage = WM_USER + 2;
@@ -85,7 +93,13 @@ private:
     LRESULT Serve(LPARAM id);
     LRESULT CallPage(CJSCallRequest& request);
 
-    js::marshaled_interface_pointer<IDispatch> m_page;
+    // Written once by the constructor, before any other thread sees the object.
+    HWND m_window = nullptr;
+    // Set on the UI thread when a worker's last reference handed the object over to it.
+    bool m_released = false;
+
+    // Used and let go on the UI thread only; empty once detached there.
+    std::unique_ptr<js::marshaled_interface_pointer<IDispatch>> m_page;
     std::unique_ptr<AppMetrics::ITiming> m_timing;
     const CTimingFactory m_createTiming;
     const DWORD m_callTimeoutMs;

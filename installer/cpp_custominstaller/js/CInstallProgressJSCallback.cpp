@@ -1,4 +1,6 @@
-#include "installer/cpp_custominstaller/gui/CInstallProgressJSCallback.h"
+#include "installer/cpp_custominstaller/js/CInstallProgressJSCallback.h"
+
+#include "browsercontrol/js/CallScriptFunction.h"
 
 #include <new>
 #include <utility>
@@ -23,29 +25,35 @@ std::shared_ptr<CInstallProgressJSCallback> CInstallProgressJSCallback::Create(I
 
 CInstallProgressJSCallback::CInstallProgressJSCallback(IDispatch* page, bool noMarshal, CTimingFactory createTiming,
                                                        DWORD callTimeoutMs)
-    : m_page(page, noMarshal), m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
+    : m_page(std::make_unique<js::marshaled_interface_pointer<IDispatch>>(page, noMarshal)),
+      m_createTiming(std::move(createTiming)), m_callTimeoutMs(callTimeoutMs)
 {
     // Made here, on the UI thread, so that every call is served there.
-    CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
+    m_window = CWindowImpl::Create(nullptr, RECT{}, L"", WS_POPUP, 0);
 }
 
 CInstallProgressJSCallback::~CInstallProgressJSCallback()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_closed = true;
-    }
-    DestroyWindow();
+    // The window goes with the base, which no longer hands its messages to this object.
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_closed = true;
 }
 
 void CInstallProgressJSCallback::Release(CInstallProgressJSCallback* self)
 {
     // The page object and the window belong to the UI thread: a worker holding the last
     // reference hands the object over to it.
-    if (!self->IsOwnerThread() && self->HasWindow() && ::PostMessageW(self->Handle(), kReleaseMessage, 0, 0)) {
+    if (!self->IsOwnerThread() && self->HasWindow() && ::PostMessageW(self->m_window, kReleaseMessage, 0, 0)) {
         return;
     }
     delete self;
+}
+
+void CInstallProgressJSCallback::OnFinalMessage(HWND)
+{
+    if (m_released) {
+        delete this;
+    }
 }
 
 void CInstallProgressJSCallback::OnStarted()
@@ -91,7 +99,8 @@ void CInstallProgressJSCallback::Detach()
         return;
     }
     // Serve the calls that are still on their way; they now answer 0 without calling the
-    // page. Calls being served further up this thread's stack are not waited for.
+    // page. Calls being served further up this thread's stack are not waited for: each
+    // holds the page's object itself until it returns.
     while (m_inFlight > m_serving) {
         lock.unlock();
         MSG message;
@@ -99,6 +108,8 @@ void CInstallProgressJSCallback::Detach()
         ::MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_SENDMESSAGE, 0);
         lock.lock();
     }
+    lock.unlock();
+    m_page.reset();
 }
 
 bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const CArgumentList& arguments,
@@ -107,7 +118,7 @@ bool CInstallProgressJSCallback::SendCallRequest(const std::wstring& name, const
     if (!HasWindow()) {
         return false;
     }
-    const HWND window = Handle();
+    const HWND window = m_window;
     std::shared_ptr<CJSCallRequest> request;
     try {
         request = std::make_shared<CJSCallRequest>(CJSCallRequest{name, arguments});
@@ -153,7 +164,8 @@ bool CInstallProgressJSCallback::ProcessWindowMessage(HWND, UINT message, WPARAM
     }
     if (message == kReleaseMessage) {
         result = 0;
-        delete this;
+        m_released = true;
+        DestroyWindow();
         return true;
     }
     return false;
@@ -182,25 +194,15 @@ LRESULT CInstallProgressJSCallback::Serve(LPARAM id)
 
 LRESULT CInstallProgressJSCallback::CallPage(CJSCallRequest& request)
 {
-    if (request.name.empty()) {
+    if (request.name.empty() || !m_page) {
         return 0;
     }
-    IDispatch* page = m_page.Get();
+    // The page may close inside its own call and detach this object meanwhile.
+    const Cxx::Core::CComPtr<IDispatch> page(m_page->Get());
     if (!page) {
         return 0;
     }
-    LPOLESTR names[] = {const_cast<LPOLESTR>(request.name.c_str())};
-    DISPID id = DISPID_UNKNOWN;
-    if (FAILED(page->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) {
-        return 0;
-    }
-    // DISPID 0 is the object's default member, not a method of the page: nothing to call.
-    if (id == DISPID_VALUE) {
-        return 1;
-    }
-    const HRESULT hr = page->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, request.arguments.Params(),
-                                    nullptr, nullptr, nullptr);
-    return SUCCEEDED(hr) ? 1 : 0;
+    return BrowserControl::CallMethodByName(page.Get(), request.name, request.arguments.Params()) == S_OK ? 1 : 0;
 }
 
 } // namespace CustomInstaller::Core::JS
