@@ -211,7 +211,7 @@ TEST_F(BrowserHost, TheControlGetsThePolicyTheExternalObjectsAndNoContextMenu)
         EXPECT_EQ(value, static_cast<DWORD>(URLZONE_TRUSTED));
         EXPECT_EQ(RunScriptPolicy(*manager.Get(), m_page.Url(L"sub/x.html"), value), S_OK);
         EXPECT_EQ(value, static_cast<DWORD>(URLPOLICY_ALLOW));
-        for (const std::wstring foreign : {m_page.Url(L"../x.html"), std::wstring(L"http://127.0.0.1/")}) {
+        for (const std::wstring& foreign : {m_page.Url(L"../x.html"), std::wstring(L"http://127.0.0.1/")}) {
             EXPECT_EQ(MapUrl(*manager.Get(), foreign, value), INET_E_DEFAULT_ACTION);
             EXPECT_EQ(RunScriptPolicy(*manager.Get(), foreign, value), INET_E_DEFAULT_ACTION);
         }
