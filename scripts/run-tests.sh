@@ -25,6 +25,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$KV_WINE" cmd /c exit </dev/null >/dev/null 2>&1
   status=0
   rm -f "$build/retried-cases.log"
+  started=$(mktemp)
   if [ "$#" -gt 0 ] && [ "$1" = "--test-dir" ]; then
     ctest -j "$(nproc)" --output-on-failure --no-tests=error "$@" || status=$?
   else
@@ -34,6 +35,17 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # again (tests/support/with_servers.py); every other failure stands.
   retried=0
   [ -f "$build/retried-cases.log" ] && retried=$(wc -l < "$build/retried-cases.log")
+  # CI keeps only the tail of this output: the failed cases'"'"' own words go last.
+  if [ "$status" -ne 0 ]; then
+    for log in "$build"/Testing/Temporary/LastTest.log "$build"/*/Testing/Temporary/LastTest.log \
+               "$build"/*/*/Testing/Temporary/LastTest.log; do
+      [ -f "$log" ] && [ "$log" -nt "$started" ] || continue
+      awk '"'"'/^[0-9]+\/[0-9]+ Test: /{name=$3} /^Output:$/{grab=1; n=0; next} /^<end of output>$/{grab=0}
+           grab{line[n++ % 40]=$0} /^Test Failed\.$/{print "--- Last lines of the failed " name ":"
+           for (i = (n > 40 ? n - 40 : 0); i < n; i++) print line[i % 40]}'"'"' "$log"
+    done
+  fi
+  rm -f "$started"
   echo "Cases run again after Wine died at exit: $retried"
   [ "$retried" -gt 0 ] && sed "s/^/  /" "$build/retried-cases.log"
   echo "Architecture tested: $KV_WINE_ARCH"
