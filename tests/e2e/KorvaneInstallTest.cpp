@@ -245,21 +245,6 @@ TEST_F(KorvaneInstall, WithoutASwitchThePageTimesOutAndTheInstallerShowsItsOwnIn
     EXPECT_EQ(exceptions[0].substr(exceptions[0].size() - 8), "_timeout") << exceptions[0];
 }
 
-// The one case that waits out the real limit (about two minutes) of the signer check.
-TEST_F(KorvaneInstall, ATamperedInstallerIsNeverStartedAndEndsWith15)
-{
-    Offer(L"tampered");
-    EXPECT_EQ(RunKorvane(L"/S", 240000), 15);
-    EXPECT_FALSE(fs::exists(fs::path(m_scope.CommandLineFile()))) << "the tampered installer ran";
-    EXPECT_FALSE(LeftoverDownloads());
-    const std::vector<CRecordedHit> hits = HitsOfTheRun();
-    const auto exceptions = ExceptionTexts(hits);
-    ASSERT_EQ(exceptions.size(), 1u);
-    EXPECT_EQ(exceptions[0].substr(0, 4), "ID5_") << exceptions[0];
-    const auto actions = EventActions(hits);
-    EXPECT_NE(std::find(actions.begin(), actions.end(), "InstallerFailureW"), actions.end());
-}
-
 TEST_F(KorvaneInstall, AServiceWithoutTheComponentEndsWith12)
 {
     Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.body", "[]");

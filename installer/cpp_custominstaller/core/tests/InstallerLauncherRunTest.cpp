@@ -159,20 +159,25 @@ TEST_F(InstallerLauncherRunTest, WithoutACommandLineBuilderTheFileRunsWithoutArg
     EXPECT_EQ(callback->Calls(), Calls{"failed 0"});
 }
 
-TEST_F(InstallerLauncherRunTest, AnUnsignedFileIsRewrittenUntilTheLimitAndNeverStarted)
+TEST_F(InstallerLauncherRunTest, AFileWithoutTheMakersSignatureIsRewrittenUntilTheLimitAndNeverStarted)
 {
-    const auto installer = Download(L"unsigned");
-    CInstallManager manager(std::make_unique<CReadySource>(installer),
-                            std::make_unique<CInstallerLauncher>(std::make_shared<CFixedCommandLine>(L"/S"),
-                                                                 m_analytics, m_time.Timing()),
-                            nullptr, m_analytics);
-    ASSERT_TRUE(manager.Start(m_page));
-    manager.Wait();
-    EXPECT_EQ(manager.GetState(), IS_InstallerNotStarted);
-    EXPECT_EQ(m_analytics->Hits(), (Calls{"exception /ID5_/2/2", "event InstallerFailureW/"}));
-    EXPECT_EQ(m_time.Pauses(), 40);
-    EXPECT_EQ(m_page->Calls().back(), "error 1");
-    EXPECT_FALSE(fs::exists(fs::path(m_scope.CommandLineFile())));
+    for (const wchar_t* variant : {L"unsigned", L"tampered"}) {
+        SCOPED_TRACE(fs::path(variant).string());
+        KvTest::CVirtualTime time;
+        const auto analytics = std::make_shared<KvTest::CRecordingAnalytics>();
+        const auto page = std::make_shared<KvTest::CRecordingPage>();
+        CInstallManager manager(std::make_unique<CReadySource>(Download(variant)),
+                                std::make_unique<CInstallerLauncher>(std::make_shared<CFixedCommandLine>(L"/S"),
+                                                                     analytics, time.Timing()),
+                                nullptr, analytics);
+        ASSERT_TRUE(manager.Start(page));
+        manager.Wait();
+        EXPECT_EQ(manager.GetState(), IS_InstallerNotStarted);
+        EXPECT_EQ(analytics->Hits(), (Calls{"exception /ID5_/2/2", "event InstallerFailureW/"}));
+        EXPECT_EQ(time.Pauses(), 40);
+        EXPECT_EQ(page->Calls().back(), "error 1");
+        EXPECT_FALSE(fs::exists(fs::path(m_scope.CommandLineFile())));
+    }
 }
 
 TEST_F(InstallerLauncherRunTest, AStopRequestedWhileTheInstallerRunsDoesNotTurnItsSuccessIntoAFailure)
