@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -65,17 +66,23 @@ void PumpMessages()
     }
 }
 
-// Focus, stacking and the shell settle asynchronously: wait for at most two seconds.
+// Focus, stacking and the shell settle asynchronously: wait for at most five seconds. The limit is
+// a clock's, not a count of rounds: a busy queue wakes the wait at once and would use rounds up early.
 bool PumpUntil(const std::function<bool()>& settled)
 {
-    for (int round = 0; round < 100; ++round) {
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    for (;;) {
         PumpMessages();
         if (settled()) {
             return true;
         }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) {
+            return false;
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(20, deadline - now)),
+                                    QS_ALLINPUT);
     }
-    return false;
 }
 
 // Whether the window above is higher in the Z order than the window below.
