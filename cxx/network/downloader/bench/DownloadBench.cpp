@@ -3,6 +3,7 @@
 
 #include "cxx/core/Handle.h"
 #include "cxx/network/downloader/Downloader.h"
+#include "cxx/network/downloader/bench/StatusKeeper.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -14,16 +15,7 @@
 #include <system_error>
 
 using namespace Cxx::Network::Downloader;
-
-namespace {
-
-class CStatusKeeper : public TDownloadObserver {
-public:
-    void OnStatus(EDownloadStatus value) override { status = value; }
-    EDownloadStatus status = Unknown;
-};
-
-} // namespace
+using Cxx::Network::Downloader::Bench::CStatusKeeper;
 
 int main()
 {

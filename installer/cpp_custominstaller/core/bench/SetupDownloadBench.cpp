@@ -9,6 +9,7 @@
 
 #include "cxx/core/Handle.h"
 #include "cxx/network/downloader/Downloader.h"
+#include "cxx/network/downloader/bench/StatusKeeper.h"
 #include "installer/cpp_custominstaller/core/CInstaller.h"
 
 #include <windows.h>
@@ -24,14 +25,9 @@
 #include <string>
 
 using namespace Cxx::Network::Downloader;
+using Cxx::Network::Downloader::Bench::CStatusKeeper;
 
 namespace {
-
-class CStatusKeeper : public TDownloadObserver {
-public:
-    void OnStatus(EDownloadStatus value) override { status = value; }
-    EDownloadStatus status = Unknown;
-};
 
 bool MemoryCounters(PROCESS_MEMORY_COUNTERS& counters)
 {
