@@ -46,7 +46,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     done
   fi
   rm -f "$started"
-  echo "Cases run again after Wine died at exit: $retried"
+  echo "Cases run again after Wine lost their process: $retried"
   [ "$retried" -gt 0 ] && sed "s/^/  /" "$build/retried-cases.log"
   echo "Architecture tested: $KV_WINE_ARCH"
   wineserver -k || true

@@ -18,10 +18,12 @@ The servers are stopped when the command ends; its exit code is returned,
 except that a GoogleTest case that ends with 0 but without GoogleTest's verdict
 (it passed or was skipped) has failed.
 
-One failure is Wine's, not the test's: a test process sometimes dies of a
-signal while it exits, after GoogleTest printed that its one test passed. Such
-a run (and only such a run) is made once more with fresh servers, and the case
-is added to $KV_BUILD_DIR/retried-cases.log for the run's summary.
+Two failures are Wine's, not the test's, and only they are run once more, with
+fresh servers: a test process that dies of a signal while it exits, after
+GoogleTest printed that its one test passed, and one that ends with an error
+before it printed anything at all (GoogleTest's first line comes at the start
+of main). Each such case is added to $KV_BUILD_DIR/retried-cases.log, with the
+reason, for the run's summary. A failing case always says its exit code.
 """
 import os
 import re
@@ -90,6 +92,21 @@ def run_with_servers(names, command):
                     proc.kill()
 
 
+def wine_lost(status, output):
+    """Why a run says nothing about its case, or None when it does."""
+    if status < 0 and PASSED_ONE.search(output):
+        return "passed, then Wine died of signal %d at exit" % -status
+    if status != 0 and not output:
+        return "ended with %s before printing anything" % describe(status)
+    return None
+
+
+def describe(status):
+    if status < 0:
+        return "signal %d" % -status
+    return "exit code %d" % status
+
+
 def gtest_case(command):
     for argument in command:
         if argument.startswith("--gtest_filter="):
@@ -113,17 +130,18 @@ def main(argv):
 
     status, output = run_with_servers(names, command)
     case = gtest_case(command)
-    if status < 0 and case and PASSED_ONE.search(output):
-        sys.stderr.write("with_servers.py: %s passed, then Wine died of signal %d at exit; running it again\n"
-                         % (case, -status))
+    lost = case and wine_lost(status, output)
+    if lost:
+        sys.stderr.write("with_servers.py: %s %s; running it again\n" % (case, lost))
         build = os.environ.get("KV_BUILD_DIR")
         if build:
             with open(os.path.join(build, "retried-cases.log"), "a") as log:
-                log.write(case + "\n")
+                log.write("%s (%s)\n" % (case, lost))
         status, output = run_with_servers(names, command)
-    if status < 0:
-        sys.stderr.write("with_servers.py: the command died of signal %d\n" % -status)
-    elif status == 0 and case and not (PASSED_ONE.search(output) or SKIPPED_ONE.search(output)):
+    if status != 0:
+        sys.stderr.write("with_servers.py: the command ended with %s%s\n"
+                         % (describe(status), "" if output else ", having printed nothing"))
+    elif case and not (PASSED_ONE.search(output) or SKIPPED_ONE.search(output)):
         # Under Wine a test process that crashed (a stack overflow, say) can
         # still end with 0: only GoogleTest's own verdict counts as a pass.
         sys.stderr.write("with_servers.py: %s ended without GoogleTest's verdict\n" % case)
