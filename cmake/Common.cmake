@@ -77,6 +77,12 @@ function(kv_shipped_program name description identity)
   target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/cxx/core/TerminateHandler.cpp
                                  ${CMAKE_CURRENT_BINARY_DIR}/${name}-program.rc)
   target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  if(KV_ARCH STREQUAL "i686")
+    # A 32-bit process gets 4 GiB of address space on 64-bit Windows, not 2:
+    # the setup program holds a whole installer in memory. (The 64-bit linker
+    # marks every image so and knows no such option.)
+    target_link_options(${name} PRIVATE -Wl,--large-address-aware)
+  endif()
   if(KV_LTO)
     # The code is compiled at link time, with the link's flags: those of the
     # compile again, after CMake's -O3. One partition: GCC 12 for mingw crashes
