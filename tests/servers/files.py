@@ -18,13 +18,9 @@ The query of a request changes how it is served (any number of them):
                   query, and inverted (as corrupt=1) on every later one: a
                   resource that changed between a drop and its re-send
     norange=1     ignore a Range header and always send the whole file
-    more=N        announce N bytes more than the file holds and close the
-                  connection after its last byte: an answer that ends short at
-                  the same point every time
-    part=P,Q,...  send only P per cent of the body on the first request for this
-                  path and query, Q on the second and so on (the last one for
-                  every later request), then close the connection; the length
-                  announced stays whole
+    more=N        announce N bytes more than the file holds, and close after it
+    part=P,Q,...  send P per cent of the body to the first request for this path
+                  and query, Q to the second (the last to every later one), and close
 Otherwise "Range: bytes=N-" is answered with 206 and Content-Range, and with
 416 when N is at or beyond the file's end.
 
@@ -52,9 +48,8 @@ class FileServer(loopback.RecordingServer):
     def count(self, key):
         """How many calls with this key came before this one."""
         with self.lock:
-            earlier = self.seen.get(key, 0)
-            self.seen[key] = earlier + 1
-            return earlier
+            self.seen[key] = self.seen.get(key, 0) + 1
+            return self.seen[key] - 1
 
     def first_time(self, key):
         """True for the first call with this key."""
