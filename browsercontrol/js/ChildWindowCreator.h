@@ -26,7 +26,7 @@ public:
 
     explicit CChildCreator(CLocalPageScope openerScope) : m_openerScope(std::move(openerScope)) {}
 
-    // False, opening nothing, for a page that is no file: URL inside the opener's folder.
+    // False, opening nothing, for a page outside the opener's folder.
     bool CreateChildWindow(const std::wstring& page, bool tray) override;
     // Ends every child still open; the opener calls it when its window goes.
     void CloseAll();

@@ -245,7 +245,7 @@ TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
 }
 
 // The child trusts the folder of its own page: a page from anywhere else would widen what
-// the opener's page can reach, so only file: pages of the opener's folder are opened.
+// the opener's page can reach, so only pages of the opener's folder are opened.
 TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
 {
     const std::wstring opener = m_page.Path(L"index.html");
@@ -255,7 +255,6 @@ TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
         folderUrl.substr(0, folderUrl.size() - 1) + L"-other/x.html",
         L"file:///C:/Users/u/Downloads/x.html",
         L"C:\\Users\\u\\Downloads\\x.html",
-        m_page.Path(L"splash.html"),
         L"https://anything/",
         L"about:blank",
         L"Shell.Explorer.2",
