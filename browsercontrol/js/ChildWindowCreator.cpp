@@ -8,7 +8,8 @@ namespace BrowserControl::JS {
 
 bool CChildCreator::CreateChildWindow(const std::wstring& page, bool tray)
 {
-    if (!m_openerScope.Contains(page.c_str())) {
+    // A script that outlives its window (an unload handler) would open a child nothing closes.
+    if (m_closed || !m_openerScope.Contains(page.c_str())) {
         return false;
     }
     auto child = std::make_unique<CWebBaseModelessDlg>(page, std::wstring(), tray ? 1 : 0, PageTimeoutMs);
@@ -22,6 +23,7 @@ bool CChildCreator::CreateChildWindow(const std::wstring& page, bool tray)
 
 void CChildCreator::CloseAll()
 {
+    m_closed = true;
     for (const std::uint64_t serial : std::exchange(m_children, {})) {
         CWebBaseModelessDlg::EndIfOpen(serial);
     }
