@@ -79,6 +79,9 @@ public:
     // One event of the control, as it fires them.
     void OnBrowserEvent(DISPID id, DISPPARAMS* params);
 
+    // The page's script objects.
+    const std::shared_ptr<JS::CJSObjects>& Objects() const { return m_objects; }
+
     CXX_BEGIN_MSG_MAP()
         CXX_MESSAGE_HANDLER(WM_CREATE, OnCreate)
         CXX_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
