@@ -6,21 +6,42 @@ namespace BrowserControl::JS {
 
 namespace {
 
-thread_local int t_scriptCalls = 0;
+class CScriptCall;
 
+// The innermost call running on this thread.
+thread_local const CScriptCall* t_innermostCall = nullptr;
+
+// One running call, linked to the call it runs inside of, so that entering one allocates nothing.
 class CScriptCall {
 public:
-    CScriptCall() { ++t_scriptCalls; }
-    ~CScriptCall() { --t_scriptCalls; }
+    explicit CScriptCall(const IDispatch* object) : m_object(object), m_outer(t_innermostCall)
+    {
+        t_innermostCall = this;
+    }
+    ~CScriptCall() { t_innermostCall = m_outer; }
     CScriptCall(const CScriptCall&) = delete;
     CScriptCall& operator=(const CScriptCall&) = delete;
+
+    static bool IsRunning(const IDispatch* object)
+    {
+        for (const CScriptCall* call = t_innermostCall; call; call = call->m_outer) {
+            if (call->m_object == object) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    const IDispatch* const m_object;
+    const CScriptCall* const m_outer;
 };
 
 } // namespace
 
-bool IsScriptCallRunning()
+bool IsScriptCallRunning(const IDispatch* object)
 {
-    return t_scriptCalls > 0;
+    return CScriptCall::IsRunning(object);
 }
 
 STDMETHODIMP CScriptObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
@@ -55,7 +76,7 @@ STDMETHODIMP CScriptObject::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
     if (id < 1 || static_cast<std::size_t>(id) > m_names.size()) {
         return E_NOTIMPL;
     }
-    const CScriptCall call;
+    const CScriptCall call(this);
     return CallMethod(id, params, result, exception, argumentError);
 }
 
