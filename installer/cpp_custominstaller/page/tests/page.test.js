@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage, MAIN_EXE, INSTALL_DIR } = require('./support');
+const { launchBrowser, openPage, contrastRatio, MAIN_EXE, INSTALL_DIR } = require('./support');
 
 const ORIGIN = process.env.KV_ACTION_LINK_ORIGIN;
 let browser;
@@ -182,14 +182,20 @@ test('the start button starts the product twice and closes only when the first s
   }
 });
 
-test('the agreement links are React elements that open their templates unfilled', async (t) => {
+test('the agreement links are React elements, legible, that open their templates unfilled', async (t) => {
   for (const [link, action, type] of [['EULA', 'EULA', 'EULA'], ['Privacy Policy', 'PP', 'PPolicy']]) {
     await t.test(link, () => withPage({}, async (p) => {
       assert.deepEqual(await p.page.locator('.agreement').evaluate((e) => [e.textContent,
         Array.prototype.map.call(e.childNodes, (n) => n.nodeName).join(' ')]),
       ['By installing or using this product, you agree to its EULA and Privacy Policy', '#text A #text A']);
+      // Text this small needs 4.5:1 against all that lies behind it.
+      const selector = `.agreement >> text=${link}`;
+      const colour = (await p.page.locator(selector).evaluate((e) => getComputedStyle(e).color))
+        .match(/\d+/g).map(Number);
+      const contrast = Math.min(...(await p.backdrop(selector)).map((behind) => contrastRatio(colour, behind)));
+      assert.ok(contrast >= 4.5, `contrast ${contrast.toFixed(2)}:1`);
       const address = p.page.url();
-      await p.page.click(`.agreement >> text=${link}`);
+      await p.page.click(selector);
       assert.equal(p.page.url(), address);
       assert.deepEqual(await callsSince(p, 1), [event(action, 'Welcome'), ['system.openInDefaultBrowser',
         `${ORIGIN}/action/?product={{product}}&LinkType=${type}&Language={{langid}}` +
