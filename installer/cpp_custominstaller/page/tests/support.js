@@ -46,6 +46,7 @@ function installStandInHost(options) {
       start: method('installer', 'start', function (callbacks) {
         window.hostCallbackObjects.push(callbacks);
         callbacks.onStarted();
+        callbacks.onProgress(0);
         return true;
       })
     },
@@ -97,6 +98,13 @@ async function openPage(browser, options) {
       if (typeof callbacks[member] === 'function') callbacks[member].apply(null, values);
     }, [name, args]),
     text: (selector) => page.locator(selector).innerText(),
+    // The file an image shows, from the page's folder, once it has loaded.
+    image: (selector) => page.locator(selector).evaluate((img) => new Promise((resolve) => {
+      const done = () => resolve(img.naturalWidth > 0
+        ? img.src.slice(img.baseURI.replace(/[^/]*$/, '').length) : `not loaded: ${img.src}`);
+      if (img.complete) done();
+      else ['load', 'error'].forEach((name) => img.addEventListener(name, done));
+    })),
     // The colours behind an element, its own text hidden, as [r, g, b].
     backdrop: async (selector) => {
       const element = page.locator(selector);
