@@ -63,9 +63,12 @@ function(kv_shipped_program name)
   target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
   if(KV_LTO)
     # The code is compiled at link time, with the link's flags: those of the
-    # compile again, after CMake's -O3. One partition: GCC 12 for mingw crashes
-    # (binds_to_current_def_p) when it splits these programs.
-    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=one>")
+    # compile again, after CMake's -O3. Not split: GCC 12 for mingw crashes
+    # (binds_to_current_def_p) when it splits these programs. Nor streamed to
+    # one partition's object in between: that object names a section by an
+    # offset of at most six digits, so once the names pass 1 MB (the 64-bit
+    # Korvane's did) a section is lost and the link ends in an internal error.
+    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=none>")
   endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${name}> ${name}.debug
