@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <iterator>
 #include <locale>
 
 namespace ProductSettings {
@@ -119,10 +118,14 @@ bool EncodeSettingsText(const SettingsText& text, std::string& bytes)
 bool ReadSettingsText(std::wfstream& file, std::wstring& text)
 {
     file.imbue(std::locale(file.getloc(), new CByteConversion));
-    const std::wstring raw((std::istreambuf_iterator<wchar_t>(file)), std::istreambuf_iterator<wchar_t>());
-    if (file.bad()) {
+    std::wfilebuf& buffer = *file.rdbuf();
+    const std::streamoff size = buffer.pubseekoff(0, std::ios::end, std::ios::in);
+    if (size < 0 || size > MaxSettingsFileSize || buffer.pubseekpos(0, std::ios::in) != std::streampos(0)) {
         return false;
     }
+    // No more than the size found, though the file may grow meanwhile.
+    std::wstring raw(static_cast<std::size_t>(size), L'\0');
+    raw.resize(static_cast<std::size_t>(buffer.sgetn(raw.data(), size)));
     text = DecodeSettingsText(std::string(raw.begin(), raw.end())).text;
     return true;
 }
@@ -133,7 +136,7 @@ bool ReadSettingsBytes(const std::wstring& path, std::string& bytes)
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) {
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > MaxSettingsFileSize) {
         return false;
     }
     bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');

@@ -22,12 +22,18 @@ SettingsText DecodeSettingsText(const std::string& bytes);
 // not fit the encoding.
 bool EncodeSettingsText(const SettingsText& text, std::string& bytes);
 
+// A settings file holds a few kilobytes; a larger one is refused unread, as
+// the catalogue refuses list files above the same size.
+inline constexpr long long MaxSettingsFileSize = 4ll * 1024 * 1024;
+
 // The text of a settings file that the factory opened (in binary mode, so
 // that no byte of a UTF-16 text is taken for a line end or the end of the
-// file). False when the file does not read.
+// file). False when its size cannot be found or exceeds MaxSettingsFileSize;
+// a read that fails throws (from the file buffer).
 bool ReadSettingsText(std::wfstream& file, std::wstring& text);
 
-// Every byte of the file at path, which others may hold open meanwhile.
+// Every byte of the file at path, which others may hold open meanwhile;
+// false when it does not read or is larger than MaxSettingsFileSize.
 bool ReadSettingsBytes(const std::wstring& path, std::string& bytes);
 
 // Writes bytes into a new file beside path and puts it in path's place in one

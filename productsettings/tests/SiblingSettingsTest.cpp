@@ -1,4 +1,5 @@
 #include "productsettings/KTSettings.h"
+#include "productsettings/SettingsText.h"
 #include "productsettings/ZLMSettings.h"
 #include "productsettings/tests/SiblingSupport.h"
 
@@ -332,13 +333,29 @@ TEST(SiblingSettings, AReadOnlyFileIsStillReadSinceItHoldsTheTrackingId)
 
 TEST(SiblingSettings, FilesThatDoNotReadChangeNothing)
 {
-    std::string nested = "<boost_serialization><Settings>";
-    for (const char* tag : {"<a>", "</a>"}) {
-        for (int i = 0; i < 200000; ++i) {
-            nested += tag;
+    const auto nest = [](int levels) {
+        std::string xml = "<boost_serialization><Settings>";
+        for (const char* tag : {"<a>", "</a>"}) {
+            for (int i = 0; i < levels; ++i) {
+                xml += tag;
+            }
         }
-    }
-    nested += "</Settings></boost_serialization>";
+        return xml + "</Settings></boost_serialization>";
+    };
+    // 100 levels against the limit of 64, where open and close put a tag out
+    // of the reader's sight: a scan that saw those tags would meet a shallow
+    // document whose closing tags all match.
+    const auto hidden = [](const std::string& open, const std::string& close) {
+        std::string xml = "<boost_serialization><Settings>";
+        for (int i = 0; i < 100; ++i) {
+            xml += "<a>" + open + "</a>" + close;
+        }
+        for (int i = 0; i < 100; ++i) {
+            xml += open + "<a>" + close + "</a>";
+        }
+        return xml + "</Settings></boost_serialization>";
+    };
+    const std::string archive = "<boost_serialization><Settings/></boost_serialization>";
     const struct {
         const char* code;
         std::string user;
@@ -348,7 +365,19 @@ TEST(SiblingSettings, FilesThatDoNotReadChangeNothing)
         {"BL", "<settings_export><Settings><m_bHidePopups>1</m_bHidePopups></Settings></settings_export>",
          "another root"},
         {"QXYB", "<boost_serialization><CommonSettings/></boost_serialization>", "no user set"},
-        {"NQ", nested, "200000 elements deep"},
+        {"NQ", nest(200000), "200000 elements deep"},
+        {"NQ", hidden("<!-->", "-->"), "tags in comments"},
+        {"BL", hidden("<?>", "?>"), "tags in processing instructions"},
+        {"QXYB", "<!DOCTYPE x [ > " + archive + "<!-- ]>" + nest(100) + "<!-- -->", "elements after an internal subset"},
+        {"NQ", "<boost_serialization><Settings><IsFirstScan>0</IsFirstScan></Settinx></boost_serialization>",
+         "a closing tag of another element"},
+        {"BL", "<boost_serialization><Settings><m_trackingUID><String>&bogus;</String></m_trackingUID>"
+               "</Settings></boost_serialization>",
+         "an undefined entity"},
+        {"QXYB", "<boost_serialization><Settings version=\"&bogus;\"/></boost_serialization>",
+         "an undefined entity in an attribute"},
+        {"NQ", archive + "<boost_serialization/>", "two root elements"},
+        {"NQ", archive + std::string(MaxSettingsFileSize + 1 - archive.size(), ' '), "larger than settings can be"},
         {"TRM", "[Common]\ntrackingUid=uid\nsplashShow\n", "a key without a value"},
         {"TRM", "[Common]\nsplashShow=0\nsplashShow=1\n", "a key twice"},
         {"TRM", "[Common\nsplashShow=0\n", "an unclosed section"},
