@@ -5,8 +5,9 @@
 
 namespace ProductSettings {
 
-// How a settings file's text is stored. Bytes: no mark and not UTF-8, one
-// character per byte (Latin-1), as the products' own wide streams read it.
+// How a settings file's text is stored. Bytes: one character per byte
+// (Latin-1), as the products' own wide streams read it; a file without a mark
+// is taken so when it is not UTF-8 or holds no byte above 0x7F.
 enum class ETextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Bytes };
 
 struct SettingsText {
@@ -37,9 +38,10 @@ bool ReadSettingsText(std::wfstream& file, std::wstring& text);
 bool ReadSettingsBytes(const std::wstring& path, std::string& bytes);
 
 // Writes bytes into a new file beside path and puts it in path's place in one
-// step, with path's attributes, so that a reader sees the old file or the
-// new one, never a mix. Refuses a read-only file. False, and path unchanged,
-// on any failure.
+// step, keeping path's owner, security and attributes, so that a reader sees
+// the old file or the new one, never a mix. Leaves no temporary file behind,
+// and takes over one that a killed save left. Refuses a read-only file.
+// False, and path unchanged, on any failure.
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes);
 
 } // namespace ProductSettings

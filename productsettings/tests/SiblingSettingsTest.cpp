@@ -16,6 +16,7 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 using namespace ProductSettings;
 using namespace ProductSettings::Testing;
@@ -460,8 +461,11 @@ TEST(SiblingSettings, IniSetsReadOnlyTheirOwnSectionAndKeysThatConvert)
     EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
     EXPECT_EQ(NamesOf(*settings), std::set<std::string>{"BuildID"});
 
-    installed.PlaceUserFile("[Common]\nsplashShow=true\nallScannersStarts=1\nenableTracking=0\nallowOffers=false\n"
-                            "createSystemRestorePoints=yes\nenableScheduledTasks=on\n");
+    // Lines end in CR, LF or both; an interrupted write left NULs up to the
+    // largest size a settings file may have.
+    std::string user = "[Common]\rsplashShow=true\r\nallScannersStarts=1\nenableTracking=0\rallowOffers=false\r"
+                       "createSystemRestorePoints=yes\renableScheduledTasks=on\r";
+    installed.PlaceUserFile(user + std::string(MaxSettingsFileSize - user.size(), '\0'));
     EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
     EXPECT_EQ(NamesOf(*settings), (std::set<std::string>{"BuildID", "ShowSplash", "allScannersStarts",
                                                           "EnableTracking", "ShowServerNotifications"}));
@@ -482,6 +486,10 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
         CInstalledSibling installed("TRM");
         installed.PlaceUserFile(Encode(before, encoding));
         ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+        // What a save killed before its swap left.
+        const std::wstring leftover = installed.UserFile() + L".kvs.tmp";
+        ProductList::Testing::WriteBytes(leftover, "partial");
+        ASSERT_TRUE(::SetFileAttributesW(leftover.c_str(), FILE_ATTRIBUTE_HIDDEN));
 
         CZLMCurrentUserSettings user;
         ASSERT_TRUE(user.SetParameter("TrackingUID", uid));
@@ -503,21 +511,36 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
             << "no temporary file is left";
     }
 
+    // Plain ASCII files take the products' one-byte form, in a folder whose
+    // path is longer than MAX_PATH.
     const struct {
         std::wstring before, after;
     } newKeys[] = {
-        {L"", L"[Common]\r\nsplashShow=true\r\n"},
-        {L"[Shared]\nbuildId=1", L"[Shared]\nbuildId=1\n[Common]\nsplashShow=true\n"},
-        {L"[Common]\nlanguage=de", L"[Common]\nlanguage=de\nsplashShow=true\n"},
-        {L"[Common]\n[Shared]\n", L"[Common]\nsplashShow=true\n[Shared]\n"},
+        {L"", L"[Common]\r\nlanguage=Fran\u00e7ais\r\nsplashShow=true\r\n"},
+        {L"[Shared]\nbuildId=1", L"[Shared]\nbuildId=1\n[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n"},
+        {L"[Common]\nlanguage=de", L"[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n"},
+        {L"[Common]\n[Shared]\n", L"[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n[Shared]\n"},
+        {L"[Common]\rlanguage=de\r[Shared]\r", L"[Common]\rlanguage=Fran\u00e7ais\rsplashShow=true\r[Shared]\r"},
     };
-    CInstalledSibling installed("TRM");
+    ProductList::Testing::CTempFolder temp;
+    std::vector<std::wstring> folders = {L"\\\\?\\" + temp.Path()};
+    for (const wchar_t letter : {L'd', L'e', L'f'}) {
+        folders.push_back(folders.back() + L"\\" + std::wstring(200, letter));
+        ASSERT_TRUE(::CreateDirectoryW(folders.back().c_str(), nullptr));
+    }
+    const std::wstring file = folders.back() + L"\\Zelmora.ini";
     CZLMCurrentUserSettings user;
     ASSERT_TRUE(user.SetParameter("ShowSplash", true));
+    ASSERT_TRUE(user.SetParameter("CurrentLanguageFile", std::wstring(L"Fran\u00e7ais")));
     for (const auto& c : newKeys) {
-        installed.PlaceUserFile(Encode(c.before, EEncoding::Utf8));
-        EXPECT_TRUE(user.WriteOwnKeys(installed.UserFile()));
-        EXPECT_EQ(ReadBytes(installed.UserFile()), Encode(c.after, EEncoding::Utf8));
+        ProductList::Testing::WriteBytes(file, Encode(c.before, EEncoding::Latin1));
+        EXPECT_TRUE(user.WriteOwnKeys(file));
+        EXPECT_EQ(ReadBytes(file), Encode(c.after, EEncoding::Latin1));
+    }
+    // The temporary folder's removal does not reach that deep.
+    EXPECT_TRUE(::DeleteFileW(file.c_str()));
+    for (; folders.size() > 1; folders.pop_back()) {
+        EXPECT_TRUE(::RemoveDirectoryW(folders.back().c_str()));
     }
 }
 
@@ -534,6 +557,13 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
         {"[Common]\r\ntrackingUid=old\r\n", L"new\r\n[Shared]", FILE_ATTRIBUTE_NORMAL, "a value with a line break"},
         {"[Common]\r\ntrackingUid=caf\xE9\r\n", L"\u041A", FILE_ATTRIBUTE_NORMAL, "a letter Latin-1 lacks"},
         {std::string("\xFF\xFE[\0C\0]\0\n\0A", 11), L"new", FILE_ATTRIBUTE_NORMAL, "an odd byte after UTF-16"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"\u041A", FILE_ATTRIBUTE_NORMAL, "a letter beyond one byte in ASCII"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"\u00C3\u00A9", FILE_ATTRIBUTE_NORMAL, "letters that read as UTF-8"},
+        {"[Common]\r\ntrackingUid=old\r\n", L" new ", FILE_ATTRIBUTE_NORMAL, "blanks the reader trims"},
+        {"[Common]\r\nlanguage=Fran\xC3\xA7" "ais\r\ntrackingUid=old\r\n", L"\xD800", FILE_ATTRIBUTE_NORMAL,
+         "a lone surrogate in UTF-8"},
+        {std::string("[Common]\r\ntrackingUid=old\r\n") + std::string(4096, '\0'), L"new", FILE_ATTRIBUTE_NORMAL,
+         "NULs after the keys"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
