@@ -3,6 +3,7 @@
 #include "browsercontrol/SiteProxies.h"
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "browsercontrol/tests/StaThread.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -164,6 +166,14 @@ TEST_F(BrowserHost, OnlyFilesInThePageFolderBelongToThePage)
         EXPECT_EQ(scope.Contains(c.url.c_str()), c.inside) << std::string(c.url.begin(), c.url.end());
     }
     EXPECT_TRUE(CLocalPageScope(m_page.Url(L"index.html")).Contains(m_page.Path(L"a.html").c_str()));
+    // A URL that cannot be checked is foreign.
+    const std::wstring page = m_page.Url(L"index.html");
+    bool pageWithoutMemory = true;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        pageWithoutMemory = scope.Contains(page.c_str());
+    }
+    EXPECT_FALSE(pageWithoutMemory);
     EXPECT_FALSE(CLocalPageScope(L"http://127.0.0.1/index.html").Contains(L"http://127.0.0.1/index.html"));
 }
 
@@ -246,6 +256,11 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
 {
     CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), m_page.Path(L"index.html"));
     ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+    // A handler that throws stops neither the control nor the handlers after it.
+    Cxx::GUI::CEventConnection failing;
+    ASSERT_EQ(failing.Connect(browser.GetWebBrowser(), DIID_DWebBrowserEvents2,
+                              [](DISPID, DISPPARAMS*) { throw std::runtime_error("handler failed"); }),
+              S_OK);
     // The control's own BeforeNavigate2, in order: a sink connected after the window's sees its answer.
     std::vector<VARIANT_BOOL> cancelled;
     Cxx::GUI::CEventConnection events;
@@ -330,6 +345,13 @@ TEST(SiteProxies, TheUIHandlerIsTheInnerOneButForTheContextMenu)
     CComPtr<browser::COleClientSiteProxy> site(new browser::COleClientSiteProxy(&inner));
     EXPECT_EQ(site->QueryInterface(IID_IDocHostUIHandler, nullptr), E_POINTER);
     CComPtr<IDocHostUIHandler> handler;
+    HRESULT withoutMemory = S_OK;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        withoutMemory = site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid());
+    }
+    EXPECT_EQ(withoutMemory, E_OUTOFMEMORY);
+    EXPECT_FALSE(handler);
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), S_OK);
     CComPtr<IDocHostUIHandler> again;
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, again.PutVoid()), S_OK);
