@@ -63,9 +63,13 @@ function(kv_shipped_program name)
   target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
   if(KV_LTO)
     # The code is compiled at link time, with the link's flags: those of the
-    # compile again, after CMake's -O3. One partition: GCC 12 for mingw crashes
-    # (binds_to_current_def_p) when it splits these programs.
-    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=one>")
+    # compile again, after CMake's -O3. No partitions: GCC 12 for mingw crashes
+    # (binds_to_current_def_p) when it splits these programs, and the object
+    # file of a single partition names its sections by string-table offsets of
+    # at most six digits, which Korvane's section names outgrow (the link then
+    # fails with "two or more sections for ..."). Without partitions nothing
+    # goes through such a file; the program comes out the same.
+    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=none>")
   endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${name}> ${name}.debug
