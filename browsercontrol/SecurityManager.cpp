@@ -135,12 +135,17 @@ CLocalPageScope::CLocalPageScope(const std::wstring& pageUrl)
     }
 }
 
-bool CLocalPageScope::Contains(const wchar_t* url) const
+bool CLocalPageScope::Contains(const wchar_t* url) const noexcept
 {
     if (m_folder.empty() || !url) {
         return false;
     }
-    return StartsWithNoCase(LocalPath(url), m_folder);
+    try {
+        return StartsWithNoCase(LocalPath(url), m_folder);
+    } catch (...) {
+        // A URL that cannot be checked is foreign.
+        return false;
+    }
 }
 
 CInternetSecurityManager::CInternetSecurityManager(IUnknown* host, CLocalPageScope scope)

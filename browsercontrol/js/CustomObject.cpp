@@ -1,6 +1,10 @@
 #include "browsercontrol/js/CustomObject.h"
 
+#include "cxx/core/TextUtils.h"
+
 #include <cwchar>
+#include <exception>
+#include <new>
 
 namespace BrowserControl::JS {
 
@@ -36,6 +40,24 @@ private:
     const IDispatch* const m_object;
     const CScriptCall* const m_outer;
 };
+
+// The answer to a method that threw anything but std::bad_alloc: with an EXCEPINFO,
+// DISP_E_EXCEPTION with E_FAIL and the exception's text, where it can be made; else E_FAIL.
+HRESULT ReportFailure(EXCEPINFO* exception, const char* text) noexcept
+{
+    if (!exception) {
+        return E_FAIL;
+    }
+    *exception = EXCEPINFO{};
+    exception->scode = E_FAIL;
+    try {
+        const std::wstring description = Cxx::Core::Utils::Utf8ToWideString(text);
+        exception->bstrDescription = ::SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+    } catch (...) {
+        // The code alone still tells the page that the call failed.
+    }
+    return DISP_E_EXCEPTION;
+}
 
 } // namespace
 
@@ -77,7 +99,16 @@ STDMETHODIMP CScriptObject::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pa
         return E_NOTIMPL;
     }
     const CScriptCall call(this);
-    return CallMethod(id, params, result, exception, argumentError);
+    // No exception may reach the page's script engine: the page gets a script error instead.
+    try {
+        return CallMethod(id, params, result, exception, argumentError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception& failure) {
+        return ReportFailure(exception, failure.what());
+    } catch (...) {
+        return ReportFailure(exception, "");
+    }
 }
 
 DISPID CScriptObject::AddName(const wchar_t* name)

@@ -5,6 +5,7 @@
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "browsercontrol/tests/StaThread.h"
 #include "cxx/core/TextUtils.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -279,6 +281,15 @@ TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOthe
             EXPECT_FALSE(CLocalPageScope(otherPage).Contains(UrlOf(root + L"-other\\x.html").c_str()));
         }
     }
+    // A URL that cannot be checked is foreign.
+    const std::wstring page = m_page.Url(L"index.html");
+    const CLocalPageScope scope(page);
+    bool pageWithoutMemory = true;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        pageWithoutMemory = scope.Contains(page.c_str());
+    }
+    EXPECT_FALSE(pageWithoutMemory);
     EXPECT_FALSE(CLocalPageScope(L"http://127.0.0.1/index.html").Contains(L"http://127.0.0.1/index.html"));
 }
 
@@ -407,6 +418,11 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
 {
     CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), m_page.Path(L"index.html"));
     ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+    // A handler that throws stops neither the control nor the handlers after it.
+    Cxx::GUI::CEventConnection failing;
+    ASSERT_EQ(failing.Connect(browser.GetWebBrowser(), DIID_DWebBrowserEvents2,
+                              [](DISPID, DISPPARAMS*) { throw std::runtime_error("handler failed"); }),
+              S_OK);
     // The control's own BeforeNavigate2, in order: a sink connected after the window's sees its answer.
     std::vector<VARIANT_BOOL> cancelled;
     Cxx::GUI::CEventConnection events;
@@ -506,6 +522,13 @@ TEST(SiteProxies, TheUIHandlerIsTheInnerOneButForTheContextMenu)
     CComPtr<browser::COleClientSiteProxy> site(new browser::COleClientSiteProxy(&inner));
     EXPECT_EQ(site->QueryInterface(IID_IDocHostUIHandler, nullptr), E_POINTER);
     CComPtr<IDocHostUIHandler> handler;
+    HRESULT withoutMemory = S_OK;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        withoutMemory = site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid());
+    }
+    EXPECT_EQ(withoutMemory, E_OUTOFMEMORY);
+    EXPECT_FALSE(handler);
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), S_OK);
     CComPtr<IDocHostUIHandler> again;
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, again.PutVoid()), S_OK);

@@ -398,18 +398,22 @@ CHost* HostOf(HWND window)
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE: {
-        CComPtr<CHost> host(new CHost(window));
-        if (!::SetPropW(window, kHostProperty, host.Get())) {
+    case WM_CREATE:
+        // No exception may leave the window procedure: a host that cannot be made fails the creation.
+        try {
+            CComPtr<CHost> host(new CHost(window));
+            if (!::SetPropW(window, kHostProperty, host.Get())) {
+                return -1;
+            }
+            // The property's reference, given back on WM_NCDESTROY.
+            host->AddRef();
+            const int length = ::GetWindowTextLengthW(window);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+            return SUCCEEDED(host->CreateControl(text)) ? 0 : -1;
+        } catch (...) {
             return -1;
         }
-        // The property's reference, given back on WM_NCDESTROY.
-        host->AddRef();
-        const int length = ::GetWindowTextLengthW(window);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
-        return SUCCEEDED(host->CreateControl(text)) ? 0 : -1;
-    }
     case WM_SIZE:
         if (CHost* host = HostOf(window)) {
             host->Resize();
