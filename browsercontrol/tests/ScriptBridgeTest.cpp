@@ -82,7 +82,7 @@ TEST(ScriptBridgeFailures, AMethodThatThrowsFailsOnlyItsCall)
     EXPECT_EQ(host.Run(L"external.basewnd.show(640, 480);"), E_OUTOFMEMORY);
     EXPECT_EQ(host.Run(L"external.basewnd.hide();"), E_FAIL);
     EXPECT_EQ(host.ErrorText(), L"the window is gone");
-    EXPECT_FALSE(JS::IsScriptCallRunning());
+    EXPECT_FALSE(JS::IsScriptCallRunning(objects->GetObject(0).Get()));
 
     // A caller without room for the exception's text gets the code alone.
     DISPPARAMS none{};
