@@ -71,7 +71,11 @@ void CLimitedFifoPool::Run()
         m_tasks.pop_front();
         m_running = true;
         lock.unlock();
-        task();
+        try {
+            task();
+        } catch (...) {
+            // A task that throws is lost; the worker and the tasks behind it go on.
+        }
         lock.lock();
         m_running = false;
         if (IsIdle()) {

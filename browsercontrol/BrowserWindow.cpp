@@ -7,6 +7,7 @@
 #include <ocidl.h>
 #include <urlmon.h>
 
+#include <cwchar>
 #include <iterator>
 #include <new>
 
@@ -56,16 +57,39 @@ public:
     void Watch(IWebBrowser2* browser) { m_browser = CComPtr<IWebBrowser2>(browser); }
     void Forget() { m_browser.Reset(); }
 
+    // The window let a navigation of the control's own window through; its document is done.
+    void OnNavigationChecked() { m_checkedNavigation = true; }
+    void OnDocumentDone() { m_checkedNavigation = false; }
+
+    // The control may not have set its location yet while the navigation it was last let
+    // through loads: until that document is done, an empty location is that navigation's.
     bool ShowsOwnDocument() const
     {
         Cxx::GUI::CBstr location;
-        return m_browser && SUCCEEDED(m_browser->get_LocationURL(location.Put())) &&
-               m_scope.Contains(location.Get());
+        if (!m_browser || FAILED(m_browser->get_LocationURL(location.Put()))) {
+            return false;
+        }
+        const wchar_t* const url = location.Get() ? location.Get() : L"";
+        if (*url == L'\0' || std::wcscmp(url, L"about:blank") == 0) {
+            return m_checkedNavigation;
+        }
+        return m_scope.Contains(url);
+    }
+
+    // Whether an event's window is the control's own, not one of its frames.
+    bool IsTopLevel(const VARIANT& window) const
+    {
+        if (window.vt != VT_DISPATCH || !window.pdispVal || !m_browser) {
+            return false;
+        }
+        return QueryInterfaceOf<IUnknown>(window.pdispVal, IID_IUnknown).Get() ==
+               QueryInterfaceOf<IUnknown>(m_browser.Get(), IID_IUnknown).Get();
     }
 
 private:
     const CLocalPageScope m_scope;
     CComPtr<IWebBrowser2> m_browser;
+    bool m_checkedNavigation = false;
 };
 
 void SetBrowserFeatures()
@@ -103,6 +127,11 @@ bool CBrowserWindow::Create(HWND parent, const RECT& rect)
     if (object && SUCCEEDED(object->GetClientSite(site.Put())) && site) {
         m_siteProxy = CComPtr<browser::COleClientSiteProxy>(new browser::COleClientSiteProxy(
             site.Get(), [check = m_documentCheck] { return check->ShowsOwnDocument(); }));
+        // The control may ask any of the host's interfaces for the UI handler: each answers the gated one.
+        const auto handler = QueryInterfaceOf<IDocHostUIHandler>(m_siteProxy.Get(), IID_IDocHostUIHandler);
+        if (const auto host = Cxx::GUI::Ax::GetHost(m_hWnd); host && handler) {
+            host->SetUIHandler(handler.Get());
+        }
         object->SetClientSite(m_siteProxy.Get());
     }
     // Loaded in the background now that the events are connected; a failed load shows as
@@ -110,7 +139,7 @@ bool CBrowserWindow::Create(HWND parent, const RECT& rect)
     try {
         CVariant url = CVariant::String(m_pageUrl);
         CVariant none;
-        GetWebBrowser()->Navigate2(url.Put(), none.Put(), none.Put(), none.Put(), none.Put());
+        GetWebBrowser()->Navigate2(const_cast<VARIANT*>(&url.Get()), none.Put(), none.Put(), none.Put(), none.Put());
     } catch (const std::bad_alloc&) {
         DestroyWindow();
         ::SetLastError(ERROR_OUTOFMEMORY);
@@ -173,6 +202,7 @@ void CBrowserWindow::Unwire()
             object->SetClientSite(QueryInterfaceOf<IOleClientSite>(host.Get(), IID_IOleClientSite).Get());
         }
         host->SetAmbientDispatch(nullptr);
+        host->SetUIHandler(nullptr);
         if (const auto oleControl = QueryInterfaceOf<IOleControl>(GetWebBrowser(), IID_IOleControl)) {
             oleControl->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
         }
@@ -187,8 +217,19 @@ void CBrowserWindow::OnBrowserEvent(DISPID id, DISPPARAMS* params)
     switch (id) {
     case DISPID_BEFORENAVIGATE2:
         // (window, URL, flags, target frame, post data, headers, cancel), in any frame.
-        if (count == 7 && !m_scope.Contains(TextOf(params->rgvarg[5]))) {
+        if (count != 7) {
+            break;
+        }
+        if (!m_scope.Contains(TextOf(params->rgvarg[5]))) {
             Cancel(params->rgvarg[0]);
+        } else if (m_documentCheck->IsTopLevel(params->rgvarg[6])) {
+            m_documentCheck->OnNavigationChecked();
+        }
+        break;
+    case DISPID_DOCUMENTCOMPLETE:
+        // (window, URL)
+        if (count == 2 && m_documentCheck->IsTopLevel(params->rgvarg[1])) {
+            m_documentCheck->OnDocumentDone();
         }
         break;
     case DISPID_NEWWINDOW2:
@@ -204,7 +245,10 @@ void CBrowserWindow::OnBrowserEvent(DISPID id, DISPPARAMS* params)
         }
         break;
     case DISPID_NAVIGATEERROR:
-        // The dialog shows the control's error page.
+        // (window, URL, target frame, status, cancel). The dialog shows the control's error page.
+        if (count == 5 && m_documentCheck->IsTopLevel(params->rgvarg[4])) {
+            m_documentCheck->OnDocumentDone();
+        }
         if (const HWND parent = ::GetParent(m_hWnd)) {
             ::InvalidateRect(parent, nullptr, FALSE);
         }

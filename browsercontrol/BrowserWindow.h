@@ -60,7 +60,8 @@ private:
 // security policy of CInternetSecurityManager, and no context menu. It stays inside the
 // folder of its page: navigations of any frame that leave it, the first one included, and new
 // windows are cancelled (the page opens outside links in the user's browser instead), and a
-// document outside the folder gets no window.external.
+// document outside the folder gets no window.external, by whichever of the host's interfaces
+// the control asks for its UI handler.
 class CBrowserWindow final : public Cxx::GUI::CWindowImpl<CBrowserWindow>,
                              public CWebBrowser2Impl<CBrowserWindow> {
 public:
@@ -77,6 +78,9 @@ public:
 
     // One event of the control, as it fires them.
     void OnBrowserEvent(DISPID id, DISPPARAMS* params);
+
+    // The page's script objects.
+    const std::shared_ptr<JS::CJSObjects>& Objects() const { return m_objects; }
 
     CXX_BEGIN_MSG_MAP()
         CXX_MESSAGE_HANDLER(WM_CREATE, OnCreate)

@@ -10,14 +10,17 @@ STDMETHODIMP CExternalDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT coun
     if (count != 0 && (!names || !ids)) {
         return E_INVALIDARG;
     }
-    for (UINT index = 0; index < count; ++index) {
-        const int found = names[index] ? m_objects->FindIndex(names[index]) : -1;
-        if (found < 0) {
-            return DISP_E_UNKNOWNNAME;
+    // Each name is looked up as a string of its own, which may not be had.
+    return Cxx::GUI::GuardComCall([&]() -> HRESULT {
+        for (UINT index = 0; index < count; ++index) {
+            const int found = names[index] ? m_objects->FindIndex(names[index]) : -1;
+            if (found < 0) {
+                return DISP_E_UNKNOWNNAME;
+            }
+            ids[index] = found;
         }
-        ids[index] = found;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CExternalDispatch::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,

@@ -1,12 +1,12 @@
 #include "browsercontrol/SecurityManager.h"
 
+#include "cxx/core/TextUtils.h"
 #include "cxx/gui/Com.h"
 
 #include <mshtmdid.h>
-#include <shlwapi.h>
 
-#include <cwctype>
-#include <vector>
+#include <algorithm>
+#include <string>
 
 namespace BrowserControl {
 
@@ -33,53 +33,96 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
-// The folder part in its long form, so that a short 8.3 spelling names the same folder.
+// The folder part of a full path in its long form, as far down as it exists, so that a short
+// 8.3 spelling names the same folder as the long one.
 std::wstring LongFolder(const std::wstring& path)
 {
-    const std::size_t end = path.rfind(L'\\');
-    if (end == std::wstring::npos) {
-        return {};
+    const std::wstring folder = path.substr(0, path.rfind(L'\\') + 1);
+    for (std::size_t known = folder.size(); known >= 3; known = folder.rfind(L'\\', known - 2) + 1) {
+        const std::wstring head = folder.substr(0, known);
+        const DWORD size = ::GetLongPathNameW(head.c_str(), nullptr, 0);
+        if (size == 0) {
+            continue;
+        }
+        std::wstring longForm(size, L'\0');
+        longForm.resize(::GetLongPathNameW(head.c_str(), longForm.data(), size));
+        if (longForm.empty()) {
+            continue;
+        }
+        if (longForm.back() != L'\\') {
+            longForm += L'\\';
+        }
+        return longForm + folder.substr(known);
     }
-    const std::wstring folder = path.substr(0, end + 1);
-    const DWORD size = ::GetLongPathNameW(folder.c_str(), nullptr, 0);
-    if (size == 0) {
-        return folder;
+    return folder;
+}
+
+int HexValue(char digit)
+{
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
     }
-    std::wstring longForm(size, L'\0');
-    longForm.resize(::GetLongPathNameW(folder.c_str(), longForm.data(), size));
-    if (longForm.empty()) {
-        return folder;
+    const char lower = static_cast<char>(digit | 0x20);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
+}
+
+// A URL's path with its percent escapes decoded as UTF-8, beside letters written raw; false
+// when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
+bool DecodeUrlPath(const std::wstring& encoded, std::wstring& decoded)
+{
+    std::string bytes;
+    if (!Cxx::Core::Utils::WideToUtf8(encoded, bytes)) {
+        return false;
     }
-    if (longForm.back() != L'\\') {
-        longForm += L'\\';
+    std::string plain;
+    for (std::size_t index = 0; index < bytes.size(); ++index) {
+        const int high = bytes[index] == '%' && index + 2 < bytes.size() ? HexValue(bytes[index + 1]) : -1;
+        const int low = high >= 0 ? HexValue(bytes[index + 2]) : -1;
+        if (low < 0) {
+            plain += bytes[index];
+            continue;
+        }
+        plain += static_cast<char>(high * 16 + low);
+        index += 2;
     }
-    return longForm;
+    return Cxx::Core::Utils::Utf8ToWide(plain, decoded);
+}
+
+// The path of "file:///C:/...", "file://C:/..." or "file://localhost/C:/...", without query and
+// fragment; empty for any other host.
+std::wstring PathOfFileUrl(const std::wstring& url)
+{
+    std::wstring rest = url.substr(0, url.find_first_of(L"?#")).substr(5);
+    for (const std::wstring authority : {L"///", L"//localhost/", L"//"}) {
+        if (StartsWithNoCase(rest, authority)) {
+            std::wstring path;
+            return DecodeUrlPath(rest.substr(authority.size()), path) ? path : L"";
+        }
+    }
+    return {};
+}
+
+bool IsControl(wchar_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 // The canonical local path of a file: URL or an absolute drive path; empty for anything else,
 // network paths included.
 std::wstring LocalPath(const std::wstring& url)
 {
-    std::wstring path;
-    if (StartsWithNoCase(url, L"file:")) {
-        const std::wstring location = url.substr(0, url.find_first_of(L"?#"));
-        std::vector<wchar_t> buffer(location.size() + MAX_PATH);
-        DWORD size = static_cast<DWORD>(buffer.size());
-        if (FAILED(::PathCreateFromUrlW(location.c_str(), buffer.data(), &size, 0))) {
-            return {};
-        }
-        path.assign(buffer.data(), size);
-    } else if (url.size() >= 3 && std::iswalpha(url[0]) && url[1] == L':' && (url[2] == L'\\' || url[2] == L'/')) {
-        path = url;
-    } else {
+    std::wstring path = StartsWithNoCase(url, L"file:") ? PathOfFileUrl(url) : url;
+    // No file name holds a control character, and a NUL would cut the path short of what the text names.
+    if (path.size() < 3 || (path[0] | 0x20) < L'a' || (path[0] | 0x20) > L'z' || path[1] != L':' ||
+        (path[2] != L'\\' && path[2] != L'/') || std::any_of(path.begin(), path.end(), IsControl)) {
         return {};
     }
+    // Dot segments are resolved once decoded, as the file system resolves them.
     path = FullPath(path);
     if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') {
         return {};
     }
-    const std::wstring folder = LongFolder(path);
-    return folder + path.substr(path.rfind(L'\\') + 1);
+    return LongFolder(path) + path.substr(path.rfind(L'\\') + 1);
 }
 
 } // namespace
@@ -92,12 +135,17 @@ CLocalPageScope::CLocalPageScope(const std::wstring& pageUrl)
     }
 }
 
-bool CLocalPageScope::Contains(const wchar_t* url) const
+bool CLocalPageScope::Contains(const wchar_t* url) const noexcept
 {
     if (m_folder.empty() || !url) {
         return false;
     }
-    return StartsWithNoCase(LocalPath(url), m_folder);
+    try {
+        return StartsWithNoCase(LocalPath(url), m_folder);
+    } catch (...) {
+        // A URL that cannot be checked is foreign.
+        return false;
+    }
 }
 
 CInternetSecurityManager::CInternetSecurityManager(IUnknown* host, CLocalPageScope scope)

@@ -20,8 +20,9 @@ class CLocalPageScope {
 public:
     explicit CLocalPageScope(const std::wstring& pageUrl);
 
-    // A file: URL or an absolute path whose file lies in the folder or below it.
-    bool Contains(const wchar_t* url) const;
+    // A file: URL or an absolute path whose file lies in the folder or below it. Never throws,
+    // so the policy and the navigation checks built on it fail closed.
+    bool Contains(const wchar_t* url) const noexcept;
 private:
     // With its trailing backslash; empty when the page is no local file.
     std::wstring m_folder;

@@ -171,8 +171,13 @@ STDMETHODIMP COleClientSiteProxy::QueryInterface(REFIID iid, void** object)
             if (!inner) {
                 return E_NOINTERFACE;
             }
-            m_handler = CComPtr<BrowserControl::CDocHostUIHandlerProxy>(
-                new BrowserControl::CDocHostUIHandlerProxy(*inner.Get(), m_gate));
+            try {
+                m_handler = CComPtr<BrowserControl::CDocHostUIHandlerProxy>(
+                    new BrowserControl::CDocHostUIHandlerProxy(*inner.Get(), m_gate));
+            } catch (...) {
+                // No exception may cross the COM boundary.
+                return Cxx::GUI::CurrentExceptionResult();
+            }
         }
         return Cxx::GUI::HandOut(object, m_handler.Get());
     }

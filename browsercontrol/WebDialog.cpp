@@ -48,6 +48,23 @@ std::shared_ptr<JS::CChildCreator> CWebBaseDlgImpl<TBase>::ChildCreator()
 }
 
 template <class TBase>
+bool CWebBaseDlgImpl<TBase>::IsOwnScriptCallRunning() const
+{
+    for (const CBrowserWindow* browser : {m_mainBrowser.get(), m_secondBrowser.get()}) {
+        if (!browser || !browser->Objects()) {
+            continue;
+        }
+        const JS::CJSObjects& objects = *browser->Objects();
+        for (int index = 0; index < objects.GetCount(); ++index) {
+            if (JS::IsScriptCallRunning(objects.GetObject(index).Get())) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+template <class TBase>
 LRESULT CWebBaseDlgImpl<TBase>::OnDestroy(UINT, WPARAM, LPARAM, bool& handled)
 {
     handled = false;
@@ -275,7 +292,7 @@ void CWebBaseModelessDlg::EndIfOpen(std::uint64_t serial)
 
 void CWebBaseModelessDlg::EndDialog(int result)
 {
-    if (JS::IsScriptCallRunning()) {
+    if (IsOwnScriptCallRunning()) {
         m_pendingResult = result;
         ::SetTimer(Handle(), EndRetryTimerId, EndRetryMs, nullptr);
         return;

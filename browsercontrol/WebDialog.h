@@ -77,6 +77,8 @@ protected:
     CLocalPageScope PageScope() const { return CLocalPageScope(m_pageUrl); }
     // The opener of the page's child windows, made on first use; they close with this dialog.
     std::shared_ptr<JS::CChildCreator> ChildCreator();
+    // True while a call of its pages into one of their own script objects runs on this thread.
+    bool IsOwnScriptCallRunning() const;
 
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&);
@@ -115,9 +117,9 @@ public:
 };
 
 // Created through CModelessDlg<CWebBaseModelessDlg>::Create; deletes itself after its window,
-// but never while a page's call into a script object runs on its thread: its page may be
+// but never while its page's call into one of its own script objects runs: the page may be
 // inside one, in a nested message loop, and would lose its window under it. Its end then
-// waits for the call to return.
+// waits for the call to return; calls of other pages on the thread do not hold it.
 class CWebBaseModelessDlg : public CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>> {
     using CBase = CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
 

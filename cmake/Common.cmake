@@ -85,9 +85,11 @@ function(kv_shipped_program name description identity)
   endif()
   if(KV_LTO)
     # The code is compiled at link time, with the link's flags: those of the
-    # compile again, after CMake's -O3. One partition: GCC 12 for mingw crashes
-    # (binds_to_current_def_p) when it splits these programs.
-    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=one>")
+    # compile again, after CMake's -O3. No partition at all: GCC 12 for mingw
+    # crashes (binds_to_current_def_p) when it splits these programs, and the
+    # single partition's object file cannot hold section names beyond the first
+    # megabyte of its name table (it then fails to read LTO_section_decls).
+    target_link_options(${name} PRIVATE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS};-flto-partition=none>")
   endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE_NAME:${name}> ${name}.debug

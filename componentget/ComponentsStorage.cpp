@@ -81,12 +81,19 @@ std::unique_ptr<IComponentsStorage> CreateComponentsStorage(const ApplicationInf
     return std::make_unique<CComponentsStorage>(application, os, std::move(protocol), std::move(transport));
 }
 
-std::unique_ptr<IDownloader> CreateVerifyingDownloader(const ComponentInfo& component)
+std::unique_ptr<IDownloader> CreateVerifyingDownloader(const ComponentInfo& component,
+                                                       Cxx::Network::Http::HttpClient::SleepFunction pause)
 {
     if (component.url.empty() || component.md5.empty()) {
         return nullptr;
     }
-    return std::make_unique<CDownloader>(component.url, component.md5);
+    auto downloader = std::make_unique<CDownloader>(component.url, component.md5);
+    if (pause) {
+        Cxx::Network::Downloader::CTransferOptions options;
+        options.sleeper = std::move(pause);
+        downloader->SetTransferOptions(std::move(options));
+    }
+    return downloader;
 }
 
 std::unique_ptr<IDownloader> CreateDownloader(const ComponentInfo& component)

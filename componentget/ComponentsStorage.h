@@ -49,8 +49,10 @@ std::unique_ptr<IComponentsStorage> CreateComponentsStorage(
     const ApplicationInfo& application, std::shared_ptr<Protocol::IProtocol> protocol,
     std::shared_ptr<Cxx::Network::RequestResponse::IRequestResponse> transport, const OsInfo& os);
 
-// A downloader that checks the record's MD5; null unless url and md5 are both given.
-std::unique_ptr<Cxx::Network::Downloader::IDownloader> CreateVerifyingDownloader(const ComponentInfo& component);
+// A downloader that checks the record's MD5; null unless url and md5 are both
+// given. pause waits before each re-send; empty keeps the downloader's own.
+std::unique_ptr<Cxx::Network::Downloader::IDownloader> CreateVerifyingDownloader(
+    const ComponentInfo& component, Cxx::Network::Http::HttpClient::SleepFunction pause = {});
 // A downloader without a digest check; null without a url.
 std::unique_ptr<Cxx::Network::Downloader::IDownloader> CreateDownloader(const ComponentInfo& component);
 

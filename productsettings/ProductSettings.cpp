@@ -1,6 +1,7 @@
 #include "productsettings/ProductSettings.h"
 
 #include "productlist/ProductList.h"
+#include "productsettings/ArchiveCheck.h"
 #include "productsettings/HBSettings.h"
 #include "productsettings/KTSettings.h"
 #include "productsettings/MVSettings.h"
@@ -10,7 +11,6 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
-#include <cwchar>
 #include <sstream>
 
 namespace ProductSettings {
@@ -38,61 +38,8 @@ void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstri
     }
 }
 
-// The deepest archive of the products nests seven elements. The parser
-// descends one call per element, so a far deeper file would exhaust the stack
-// before it could be refused.
+// The deepest archive of the products nests seven elements.
 const std::size_t maxArchiveDepth = 64;
-
-// Skips to the '>' that ends the tag at start, past quoted attribute values.
-std::size_t TagEnd(const std::wstring& xml, std::size_t start)
-{
-    wchar_t quote = 0;
-    for (std::size_t i = start; i < xml.size(); ++i) {
-        if (quote != 0) {
-            quote = xml[i] == quote ? 0 : quote;
-        } else if (xml[i] == L'"' || xml[i] == L'\'') {
-            quote = xml[i];
-        } else if (xml[i] == L'>') {
-            return i;
-        }
-    }
-    return std::wstring::npos;
-}
-
-// Counts open elements as the parser would meet them; comments, sections and
-// declarations open none.
-bool NestedWithin(const std::wstring& xml, std::size_t limit)
-{
-    std::size_t depth = 0;
-    for (std::size_t at = xml.find(L'<'); at != std::wstring::npos; at = xml.find(L'<', at)) {
-        const auto skipPast = [&](const wchar_t* end) {
-            const std::size_t found = xml.find(end, at);
-            return found == std::wstring::npos ? found : found + std::wcslen(end);
-        };
-        if (xml.compare(at, 4, L"<!--") == 0) {
-            at = skipPast(L"-->");
-        } else if (xml.compare(at, 9, L"<![CDATA[") == 0) {
-            at = skipPast(L"]]>");
-        } else if (xml.compare(at, 2, L"<?") == 0) {
-            at = skipPast(L"?>");
-        } else if (xml.compare(at, 2, L"<!") == 0) {
-            at = skipPast(L">");
-        } else if (xml.compare(at, 2, L"</") == 0) {
-            depth -= depth > 0 ? 1 : 0;
-            at = skipPast(L">");
-        } else {
-            const std::size_t end = TagEnd(xml, at);
-            if (end == std::wstring::npos) {
-                break;
-            }
-            if (xml[end - 1] != L'/' && ++depth > limit) {
-                return false;
-            }
-            at = end + 1;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -141,16 +88,24 @@ int LoadSettingsSet(ISettingsFactory* factory, const std::wstring& setName,
     if (factory == nullptr) {
         return LR_NoFactory;
     }
-    SettingsFiles files = factory->GetSettingsFiles();
-    const auto file = files.find(setName);
-    if (file == files.end()) {
-        return LR_NoSuchSet;
-    }
-    if (!read(*file->second)) {
+    try {
+        SettingsFiles files = factory->GetSettingsFiles();
+        const auto file = files.find(setName);
+        if (file == files.end()) {
+            return LR_NoSuchSet;
+        }
+        if (!read(*file->second)) {
+            return LR_Unreadable;
+        }
+        // Merged into a copy, so that running out of memory halfway changes nothing.
+        Parameters merged = target;
+        for (const auto& [name, value] : fresh) {
+            merged[name] = value;
+        }
+        target.swap(merged);
+    } catch (const std::exception&) {
+        // A read error of the file or a lack of memory: the set does not read.
         return LR_Unreadable;
-    }
-    for (const auto& [name, value] : fresh) {
-        target[name] = value;
     }
     return LR_Loaded;
 }
@@ -160,17 +115,13 @@ int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, c
 {
     const auto read = [&](std::wfstream& file) {
         std::wstring text;
-        if (!ReadSettingsText(file, text) || !NestedWithin(text, maxArchiveDepth)) {
+        if (!ReadSettingsText(file, text) || !IsWellFormedArchive(text, maxArchiveDepth)) {
             return false;
         }
-        try {
-            std::wistringstream stream(text);
-            boost::property_tree::wptree tree;
-            boost::property_tree::read_xml(stream, tree);
-            fresh.Map(tree.get_child(boost::property_tree::wptree::path_type(rootPath, L'.')));
-        } catch (const std::exception&) {
-            return false;
-        }
+        std::wistringstream stream(text);
+        boost::property_tree::wptree tree;
+        boost::property_tree::read_xml(stream, tree);
+        fresh.Map(tree.get_child(boost::property_tree::wptree::path_type(rootPath, L'.')));
         return true;
     };
     return LoadSettingsSet(factory, setName, read, fresh.GetParameters(), target);

@@ -91,7 +91,8 @@ extern const std::wstring commonSettingsRoot;
 
 // Reads the set's file into a fresh set through read; when that succeeds,
 // copies the fresh set's parameters into target, overwriting, and a failure
-// copies nothing. Returns an ELoadResult.
+// (read answering false or throwing) copies nothing. Returns an ELoadResult;
+// no exception leaves it.
 int LoadSettingsSet(ISettingsFactory* factory, const std::wstring& setName,
                     const std::function<bool(std::wfstream&)>& read, const Parameters& fresh, Parameters& target);
 
@@ -105,8 +106,9 @@ void InsertDefaults(Parameters& target)
 }
 
 // Reads the set's XML archive into fresh and copies its parameters into
-// target, overwriting; a failure copies nothing, and so does an archive nested
-// deeper than any settings archive is. Returns an ELoadResult.
+// target, overwriting; a failure copies nothing, and so does an archive that
+// is not well-formed or is nested deeper than any settings archive is.
+// Returns an ELoadResult.
 int LoadXmlSettingsSet(ISettingsFactory* factory, const std::wstring& setName, const std::wstring& rootPath,
                        CMappedParametersSet& fresh, Parameters& target);
 

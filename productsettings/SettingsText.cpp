@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <iterator>
 #include <locale>
 
 namespace ProductSettings {
@@ -79,8 +78,11 @@ SettingsText DecodeSettingsText(const std::string& bytes)
     }
     const bool marked = StartsWith(bytes, utf8Mark);
     const std::string body = marked ? bytes.substr(utf8Mark.size()) : bytes;
+    // Plain ASCII reads the same either way; saved into, it takes the
+    // products' own form, since they read it one byte per character.
+    const bool ascii = std::all_of(body.begin(), body.end(), [](char byte) { return (byte & 0x80) == 0; });
     SettingsText decoded;
-    if (Cxx::Core::Utils::Utf8ToWide(body, decoded.text)) {
+    if ((marked || !ascii) && Cxx::Core::Utils::Utf8ToWide(body, decoded.text)) {
         decoded.encoding = marked ? ETextEncoding::Utf8Bom : ETextEncoding::Utf8;
         return decoded;
     }
@@ -119,10 +121,14 @@ bool EncodeSettingsText(const SettingsText& text, std::string& bytes)
 bool ReadSettingsText(std::wfstream& file, std::wstring& text)
 {
     file.imbue(std::locale(file.getloc(), new CByteConversion));
-    const std::wstring raw((std::istreambuf_iterator<wchar_t>(file)), std::istreambuf_iterator<wchar_t>());
-    if (file.bad()) {
+    std::wfilebuf& buffer = *file.rdbuf();
+    const std::streamoff size = buffer.pubseekoff(0, std::ios::end, std::ios::in);
+    if (size < 0 || size > MaxSettingsFileSize || buffer.pubseekpos(0, std::ios::in) != std::streampos(0)) {
         return false;
     }
+    // No more than the size found, though the file may grow meanwhile.
+    std::wstring raw(static_cast<std::size_t>(size), L'\0');
+    raw.resize(static_cast<std::size_t>(buffer.sgetn(raw.data(), size)));
     text = DecodeSettingsText(std::string(raw.begin(), raw.end())).text;
     return true;
 }
@@ -133,7 +139,7 @@ bool ReadSettingsBytes(const std::wstring& path, std::string& bytes)
                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) {
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > MaxSettingsFileSize) {
         return false;
     }
     bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
@@ -149,29 +155,47 @@ bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes)
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         return false;
     }
-    wchar_t temporary[MAX_PATH] = {};
-    if (::GetTempFileNameW(Cxx::Core::Utils::DirectoryOfPath(path).c_str(), L"kvs", 0, temporary) == 0) {
-        return false;
-    }
-    bool written = false;
+    // One name per file: the next save takes over what a save killed between
+    // closing the file and the swap left behind.
+    const std::wstring temporary = path + L".kvs.tmp";
+    // A leftover keeps the attributes it was given, which would make the create fail.
+    ::SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
     {
-        const Cxx::Core::CFileHandle file(
-            ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const Cxx::Core::CFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Until the new text is whole, the file goes when its handle closes,
+        // by a kill of the process as well.
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        if (!file || !::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition))) {
+            return false;
+        }
+        // Set here as well, since not every system's swap carries them over.
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_OFFLINE |
+                                             FILE_ATTRIBUTE_TEMPORARY);
         DWORD done = 0;
+        disposition.DeleteFile = FALSE;
         // Flushed before it takes the old file's place: after a crash the
         // name holds the old text or the whole new one.
-        written = file &&
-                  (bytes.empty() || (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                                                 nullptr) &&
-                                     done == bytes.size())) &&
-                  ::FlushFileBuffers(file.Get());
+        if (!(bytes.empty() ||
+              (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+               done == bytes.size())) ||
+            !::FlushFileBuffers(file.Get()) ||
+            !::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof(basic)) ||
+            !::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition))) {
+            return false;
+        }
     }
-    if (written && ::SetFileAttributesW(temporary, attributes) &&
-        ::MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // The old file's owner, security and attributes stay.
+    if (::ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr)) {
         return true;
     }
-    ::SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(temporary);
+    if (::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+        // The old file is gone and the new text lies whole under the temporary name.
+        return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+    ::DeleteFileW(temporary.c_str());
     return false;
 }
 

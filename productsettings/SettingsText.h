@@ -5,8 +5,9 @@
 
 namespace ProductSettings {
 
-// How a settings file's text is stored. Bytes: no mark and not UTF-8, one
-// character per byte (Latin-1), as the products' own wide streams read it.
+// How a settings file's text is stored. Bytes: one character per byte
+// (Latin-1), as the products' own wide streams read it; a file without a mark
+// is taken so when it is not UTF-8 or holds no byte above 0x7F.
 enum class ETextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Bytes };
 
 struct SettingsText {
@@ -22,18 +23,25 @@ SettingsText DecodeSettingsText(const std::string& bytes);
 // not fit the encoding.
 bool EncodeSettingsText(const SettingsText& text, std::string& bytes);
 
+// A settings file holds a few kilobytes; a larger one is refused unread, as
+// the catalogue refuses list files above the same size.
+inline constexpr long long MaxSettingsFileSize = 4ll * 1024 * 1024;
+
 // The text of a settings file that the factory opened (in binary mode, so
 // that no byte of a UTF-16 text is taken for a line end or the end of the
-// file). False when the file does not read.
+// file). False when its size cannot be found or exceeds MaxSettingsFileSize;
+// a read that fails throws (from the file buffer).
 bool ReadSettingsText(std::wfstream& file, std::wstring& text);
 
-// Every byte of the file at path, which others may hold open meanwhile.
+// Every byte of the file at path, which others may hold open meanwhile;
+// false when it does not read or is larger than MaxSettingsFileSize.
 bool ReadSettingsBytes(const std::wstring& path, std::string& bytes);
 
 // Writes bytes into a new file beside path and puts it in path's place in one
-// step, with path's attributes, so that a reader sees the old file or the
-// new one, never a mix. Refuses a read-only file. False, and path unchanged,
-// on any failure.
+// step, keeping path's owner, security and attributes, so that a reader sees
+// the old file or the new one, never a mix. Leaves no temporary file behind,
+// and takes over one that a killed save left. Refuses a read-only file.
+// False, and path unchanged, on any failure.
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes);
 
 } // namespace ProductSettings

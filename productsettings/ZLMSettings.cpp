@@ -4,6 +4,7 @@
 
 #include <boost/property_tree/ini_parser.hpp>
 
+#include <algorithm>
 #include <locale>
 #include <optional>
 #include <sstream>
@@ -44,8 +45,17 @@ const IniRow currentUserRows[] = {
 
 using Tree = CIniParametersSet::Tree;
 
-bool ParseIni(const std::wstring& text, Tree& tree)
+// Parses the text as a load reads it. The INI reader splits lines at line
+// feeds only; a lone carriage return ends a line as well. The NULs that an
+// interrupted write leaves after the text are no part of it.
+bool ParseIni(std::wstring text, Tree& tree)
 {
+    text.erase(text.find_last_not_of(L'\0') + 1);
+    for (std::size_t at = text.find(L'\r'); at != std::wstring::npos; at = text.find(L'\r', at + 1)) {
+        if (at + 1 == text.size() || text[at + 1] != L'\n') {
+            text[at] = L'\n';
+        }
+    }
     try {
         std::wistringstream stream(text);
         boost::property_tree::read_ini(stream, tree);
@@ -61,8 +71,8 @@ bool IsBlank(wchar_t c)
     return std::isspace(c, std::locale::classic());
 }
 
-// One line of an INI text: [begin, contentEnd) without its line end, which
-// runs to end.
+// One line of an INI text: [begin, contentEnd) without its line end (CR LF,
+// LF or CR), which runs to end.
 struct IniLine {
     std::size_t begin, contentEnd, end;
 };
@@ -71,16 +81,22 @@ std::vector<IniLine> SplitLines(const std::wstring& text)
 {
     std::vector<IniLine> lines;
     for (std::size_t begin = 0; begin < text.size();) {
-        const std::size_t feed = text.find(L'\n', begin);
-        const std::size_t end = feed == std::wstring::npos ? text.size() : feed + 1;
-        std::size_t contentEnd = feed == std::wstring::npos ? end : feed;
-        if (contentEnd > begin && text[contentEnd - 1] == L'\r') {
-            --contentEnd;
-        }
+        const std::size_t contentEnd = std::min(text.find_first_of(L"\r\n", begin), text.size());
+        const std::size_t end = text.compare(contentEnd, 2, L"\r\n") == 0 ? contentEnd + 2
+                                : contentEnd == text.size()                 ? contentEnd
+                                                                            : contentEnd + 1;
         lines.push_back({begin, contentEnd, end});
         begin = end;
     }
     return lines;
+}
+
+// The line end of the text's first line; CR LF when it has none.
+std::wstring FirstLineEnd(const std::wstring& text)
+{
+    const std::vector<IniLine> lines = SplitLines(text);
+    const bool ended = !lines.empty() && lines.front().end > lines.front().contentEnd;
+    return ended ? text.substr(lines.front().contentEnd, lines.front().end - lines.front().contentEnd) : L"\r\n";
 }
 
 std::wstring Trimmed(std::wstring_view text)
@@ -99,8 +115,7 @@ std::wstring Trimmed(std::wstring_view text)
 // section at the end. New lines end as the text's first line does.
 void PutIniValue(std::wstring& text, const std::wstring& section, const std::wstring& key, const std::wstring& value)
 {
-    const std::size_t feed = text.find(L'\n');
-    const std::wstring lineEnd = feed != std::wstring::npos && (feed == 0 || text[feed - 1] != L'\r') ? L"\n" : L"\r\n";
+    const std::wstring lineEnd = FirstLineEnd(text);
     std::optional<std::wstring> current;
     std::optional<std::size_t> insertAt;
     for (const IniLine& line : SplitLines(text)) {
@@ -136,7 +151,7 @@ void PutIniValue(std::wstring& text, const std::wstring& section, const std::wst
     const std::wstring entry = key + L"=" + value + lineEnd;
     const std::size_t at = insertAt.value_or(text.size());
     // The last line may lack its line end.
-    const bool closeLine = at > 0 && text[at - 1] != L'\n';
+    const bool closeLine = at > 0 && text[at - 1] != L'\n' && text[at - 1] != L'\r';
     text.insert(at, (closeLine ? lineEnd : L"") + (insertAt ? entry : L"[" + section + L"]" + lineEnd + entry));
 }
 
@@ -191,9 +206,9 @@ bool CIniParametersSet::WriteOwnKeys(const std::wstring& path)
     SettingsText text = DecodeSettingsText(bytes);
     Tree tree, values;
     // A text that does not encode back to the same bytes would change lines
-    // this set does not own.
-    if (!EncodeSettingsText(text, updated) || updated != bytes || !ParseIni(text.text, tree) ||
-        !SerializeIni(values, IM_Save)) {
+    // this set does not own; NULs after the text would stay after the new keys.
+    if (!EncodeSettingsText(text, updated) || updated != bytes || (!text.text.empty() && text.text.back() == L'\0') ||
+        !ParseIni(text.text, tree) || !SerializeIni(values, IM_Save)) {
         return false;
     }
     for (const auto& [section, keys] : values) {
@@ -205,7 +220,25 @@ bool CIniParametersSet::WriteOwnKeys(const std::wstring& path)
             PutIniValue(text.text, section, key, value.data());
         }
     }
-    return EncodeSettingsText(text, updated) && ReplaceSettingsFile(path, updated);
+    if (!EncodeSettingsText(text, updated)) {
+        return false;
+    }
+    // What a load will read: the whole text as it was put together, and each
+    // value whole (the reader trims blanks, and the bytes may read as another
+    // encoding or carry a replacement for a letter the encoding lacks).
+    const SettingsText written = DecodeSettingsText(updated);
+    Tree reread;
+    if (written.text != text.text || !ParseIni(written.text, reread)) {
+        return false;
+    }
+    for (const auto& [section, keys] : values) {
+        for (const auto& [key, value] : keys) {
+            if (reread.get_optional<std::wstring>(Tree::path_type(section + L"." + key, L'.')) != value.data()) {
+                return false;
+            }
+        }
+    }
+    return ReplaceSettingsFile(path, updated);
 }
 
 bool CZLMSettings::Reset()

@@ -39,9 +39,11 @@ public:
 
     // Writes the parameters held into their keys of the INI file at path, in
     // place of the old values (a missing key joins its section). Every other
-    // byte stays, and so do the file's encoding and attributes. False, and the
-    // file unchanged, when it does not parse, is read-only, cannot take a value
-    // (a line break, or a letter its encoding lacks) or cannot be replaced.
+    // byte stays, and so do the file's encoding (plain ASCII takes the
+    // products' one-byte form) and attributes. False, and the file unchanged,
+    // when it does not parse, ends in NULs, is read-only, cannot take a value
+    // so that a load reads it back the same (a line break, blanks at an end, a
+    // letter its encoding lacks) or cannot be replaced.
     bool WriteOwnKeys(const std::wstring& path);
 
 protected:

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <new>
+
 using namespace AppMetrics;
 using namespace std::chrono_literals;
 using AppMetricsTest::CCollector;
@@ -388,4 +391,14 @@ TEST_F(Metrics, FacadeForwardsToTheOneProcessWideObject)
     ShutdownMetrics();
     EXPECT_FALSE(SendEvent(CEventData("a", "c", "", -1)));
     EXPECT_EQ(CCollector::Hits().size(), 5u);
+}
+
+TEST(WorkerPool, ATaskThatThrowsIsLostAndTheTasksBehindItRun)
+{
+    CLimitedFifoPool pool(4);
+    std::atomic<bool> ran{false};
+    ASSERT_TRUE(pool.Schedule([] { throw std::bad_alloc(); }));
+    ASSERT_TRUE(pool.Schedule([&ran] { ran = true; }));
+    EXPECT_TRUE(pool.WaitIdleFor(60s));
+    EXPECT_TRUE(ran);
 }

@@ -26,14 +26,15 @@ public:
 
     explicit CChildCreator(CLocalPageScope openerScope) : m_openerScope(std::move(openerScope)) {}
 
-    // False, opening nothing, for a page that is no file: URL inside the opener's folder.
+    // False, opening nothing, for a page outside the opener's folder, and once CloseAll ran.
     bool CreateChildWindow(const std::wstring& page, bool tray) override;
-    // Ends every child still open; the opener calls it when its window goes.
+    // Ends every child still open, and opens no more; the opener calls it when its window goes.
     void CloseAll();
 
 private:
     const CLocalPageScope m_openerScope;
     std::vector<std::uint64_t> m_children;
+    bool m_closed = false;
 };
 
 } // namespace BrowserControl::JS

@@ -11,9 +11,9 @@
 
 namespace BrowserControl::JS {
 
-// True while a page's call into a script object of this thread runs, nested message loops
+// True while a page's call into that script object runs on this thread, nested message loops
 // (process.executeAndWait, the download teardown) included.
-bool IsScriptCallRunning();
+bool IsScriptCallRunning(const IDispatch* object);
 
 // The IDispatch of a script object, without type information: methods are found by exact,
 // case-sensitive name and get DISPIDs 1, 2, 3 ... in the order they were added. DISPID 0

@@ -1,16 +1,21 @@
 #include "browsercontrol/BrowserWindow.h"
 #include "browsercontrol/SecurityManager.h"
 #include "browsercontrol/SiteProxies.h"
+#include "browsercontrol/js/ChildWindowCreator.h"
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "browsercontrol/tests/StaThread.h"
+#include "cxx/core/TextUtils.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
 #include <exdispid.h>
 #include <mshtmdid.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -25,12 +30,12 @@ using Cxx::GUI::QueryInterfaceOf;
 
 namespace {
 
-// A page folder that exists, as the unpacked installer page does.
+// A page folder that exists, as the unpacked installer page does, under the given name.
 class CPageFolder {
 public:
-    CPageFolder()
+    explicit CPageFolder(const std::wstring& name = L"")
         : m_folder(std::filesystem::temp_directory_path() /
-                   (L"kv-browserhost-" + std::to_wstring(::GetCurrentProcessId())))
+                   (L"kv-browserhost-" + std::to_wstring(::GetCurrentProcessId())) / name)
     {
         std::filesystem::create_directories(m_folder / L"sub");
     }
@@ -39,6 +44,8 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(m_folder, ignored);
     }
+    // Without a trailing backslash.
+    std::wstring Root() const { return m_folder.wstring(); }
     std::wstring Path(const std::wstring& name) const { return (m_folder / name).wstring(); }
     // file:///C:/.../name
     std::wstring Url(const std::wstring& name) const
@@ -52,6 +59,83 @@ public:
 
 private:
     std::filesystem::path m_folder;
+};
+
+// A path as a file: URL, its letters raw or, given hex digits, every blank and letter outside
+// ASCII in UTF-8 escapes.
+std::wstring UrlOf(const std::wstring& path, const char* hexDigits = nullptr)
+{
+    std::wstring url = L"file:///";
+    if (!hexDigits) {
+        url += path;
+    }
+    for (const unsigned char byte : hexDigits ? Cxx::Core::Utils::WideToUtf8String(path) : std::string()) {
+        if (byte > 0x20 && byte < 0x80) {
+            url += static_cast<wchar_t>(byte);
+        } else {
+            url += {L'%', static_cast<wchar_t>(hexDigits[byte >> 4]), static_cast<wchar_t>(hexDigits[byte & 15])};
+        }
+    }
+    std::replace(url.begin(), url.end(), L'\\', L'/');
+    return url;
+}
+
+std::wstring Upper(std::wstring text)
+{
+    ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// Fires one of the control's events at the window: (window, URL, ..., cancel), count
+// arguments in all, the cancel flag last unless there are only two. Answers the flag.
+VARIANT_BOOL Fire(CBrowserWindow& browser, DISPID id, UINT count, IDispatch* window, const std::wstring& url)
+{
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    const CVariant text = CVariant::String(url);
+    std::vector<VARIANT> arguments(count);
+    arguments[count - 1].vt = VT_DISPATCH;
+    arguments[count - 1].pdispVal = window;
+    arguments[count - 2] = text.Get();
+    if (count > 2) {
+        arguments[0].vt = VT_BYREF | VT_BOOL;
+        arguments[0].pboolVal = &cancel;
+    }
+    DISPPARAMS params{arguments.data(), nullptr, count, 0};
+    browser.OnBrowserEvent(id, &params);
+    return cancel;
+}
+
+// The real control reporting the location the test gives, as a control that has not set its
+// own yet would, while the object lives: its get_LocationURL entry is swapped in a copy of its
+// IWebBrowser2 table.
+class CReportedLocation {
+public:
+    explicit CReportedLocation(IWebBrowser2* control)
+        : m_object(reinterpret_cast<void**>(control)), m_original(*m_object)
+    {
+        const auto* original = static_cast<void* const*>(m_original);
+        std::copy(original, original + std::size(m_table), m_table);
+        m_table[LocationSlot] = reinterpret_cast<void*>(&Location);
+        *m_object = m_table;
+    }
+    ~CReportedLocation() { *m_object = m_original; }
+
+    static inline std::wstring reported;
+
+private:
+    // IUnknown's 3 and IDispatch's 4, then IWebBrowser's from GoBack to get_LocationURL.
+    static constexpr std::size_t LocationSlot = 30;
+
+    static HRESULT STDMETHODCALLTYPE Location(IWebBrowser2*, BSTR* location)
+    {
+        *location = ::SysAllocString(reported.c_str());
+        return reported.empty() ? S_FALSE : S_OK;
+    }
+
+    void** const m_object;
+    void* const m_original;
+    // IWebBrowser2's 71 entries.
+    void* m_table[71];
 };
 
 // An inner client site whose UI handler, when it has one, records what reaches it.
@@ -139,35 +223,77 @@ protected:
 
 } // namespace
 
-TEST_F(BrowserHost, OnlyFilesInThePageFolderBelongToThePage)
+// The page folder lies in the user's profile: its path holds the user's name. The control may
+// report a file of it in any of these spellings; the folder rule, the navigation check and
+// createWindow answer alike.
+TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOtherFile)
 {
-    const CLocalPageScope scope(m_page.Path(L"index.html"));
-    const std::wstring root = m_page.Url(L"");
-    const struct {
-        std::wstring url;
-        bool inside;
-    } cases[] = {
-        {m_page.Url(L"index.html"), true},
-        {m_page.Url(L"sub/other.html?x=1#top"), true},
-        {m_page.Path(L"sub\\other.html"), true},
-        {L"FILE:" + root.substr(5) + L"Index.HTML", true},
-        {m_page.Url(L"../outside.html"), false},
-        {m_page.Url(L"sub/%2E%2E/%2E%2E/outside.html"), false},
-        {root.substr(0, root.size() - 1) + L"-other/index.html", false},
-        {L"http://127.0.0.1/index.html", false},
-        {L"about:blank", false},
-        {L"javascript:external.process", false},
-        {L"file://server/share/index.html", false},
-        {L"", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(scope.Contains(c.url.c_str()), c.inside) << std::string(c.url.begin(), c.url.end());
+    constexpr char upperHex[] = "0123456789ABCDEF";
+    constexpr char lowerHex[] = "0123456789abcdef";
+    for (const std::wstring name : {L"Jürgen Groß", L"Иван", L"山田"}) {
+        const CPageFolder folder(name);
+        const std::wstring root = folder.Root();
+        wchar_t shortRoot[MAX_PATH] = {};
+        ASSERT_GT(::GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH), 0u);
+        ASSERT_NE(std::wstring(shortRoot), root);
+        const struct {
+            std::wstring url;
+            bool inside;
+        } cases[] = {
+            {UrlOf(root + L"\\index.html"), true},
+            {L"file://" + UrlOf(root + L"\\sub\\x.html").substr(8), true},
+            {UrlOf(root + L"\\sub\\x.html", upperHex) + L"?x=1#top", true},
+            {UrlOf(Upper(root) + L"\\INDEX.HTML", lowerHex), true},
+            {root + L"\\sub\\x.html", true},
+            {Upper(root) + L"/index.html", true},
+            {std::wstring(shortRoot) + L"\\index.html", true},
+            {UrlOf(std::wstring(shortRoot) + L"\\sub\\x.html"), true},
+            {UrlOf(root + L"\\sub\\..\\index.html"), true},
+            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/index.html", true},
+            {UrlOf(root + L"\\..\\index.html"), false},
+            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/%2E%2E/index.html", false},
+            {UrlOf(root + L"\\sub") + L"%2F..%2F..%2Fx.html", false},
+            {UrlOf(root + L"-other\\index.html"), false},
+            {root + L"\\..\\x.html", false},
+            {UrlOf(root + L"\\index.html") + L"%00/../../other/x.html", false},
+            {UrlOf(root + L"\\sub") + L"%0A/x.html", false},
+            {UrlOf(root) + L"/%FF.html", false},
+            {L"file://server/share/index.html", false},
+            {L"http://127.0.0.1/index.html", false},
+            {L"about:blank", false},
+            {L"javascript:external.process", false},
+        };
+        const std::wstring page = root + L"\\index.html";
+        const CLocalPageScope scope(page);
+        CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), page);
+        ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+        JS::CChildCreator creator(scope);
+        for (const auto& c : cases) {
+            const std::string shown = Cxx::Core::Utils::WideToUtf8String(c.url);
+            EXPECT_EQ(scope.Contains(c.url.c_str()), c.inside) << shown;
+            const VARIANT_BOOL cancelled = Fire(browser, DISPID_BEFORENAVIGATE2, 7, browser.GetWebBrowser(), c.url);
+            EXPECT_EQ(cancelled, c.inside ? VARIANT_FALSE : VARIANT_TRUE) << shown;
+            EXPECT_EQ(creator.CreateChildWindow(c.url, false), c.inside) << shown;
+        }
+        creator.CloseAll();
+        for (const std::wstring& otherPage : {std::wstring(shortRoot) + L"\\index.html", UrlOf(page, upperHex)}) {
+            EXPECT_TRUE(CLocalPageScope(otherPage).Contains((root + L"\\sub\\x.html").c_str()));
+            EXPECT_FALSE(CLocalPageScope(otherPage).Contains(UrlOf(root + L"-other\\x.html").c_str()));
+        }
     }
-    EXPECT_TRUE(CLocalPageScope(m_page.Url(L"index.html")).Contains(m_page.Path(L"a.html").c_str()));
+    // A URL that cannot be checked is foreign.
+    const std::wstring page = m_page.Url(L"index.html");
+    const CLocalPageScope scope(page);
+    bool pageWithoutMemory = true;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        pageWithoutMemory = scope.Contains(page.c_str());
+    }
+    EXPECT_FALSE(pageWithoutMemory);
     EXPECT_FALSE(CLocalPageScope(L"http://127.0.0.1/index.html").Contains(L"http://127.0.0.1/index.html"));
 }
 
-TEST_F(BrowserHost, TheControlGetsThePolicyTheExternalObjectsAndNoContextMenu)
+TEST_F(BrowserHost, TheControlGetsThePolicyTheExternalObjectsAndNoContextMenuOnEveryRoad)
 {
     auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
     CComPtr<CRecordingDispatch> basewnd = CComPtr<CRecordingDispatch>::Attach(CRecordingDispatch::Create({}));
@@ -182,22 +308,68 @@ TEST_F(BrowserHost, TheControlGetsThePolicyTheExternalObjectsAndNoContextMenu)
         CComPtr<IOleClientSite> site;
         ASSERT_EQ(object->GetClientSite(site.Put()), S_OK);
 
-        // The browser shows no document of the page (this one cannot load pages), so its UI
-        // handler hands out no window.external; the host's own is the page's objects.
-        auto handler = QueryInterfaceOf<IDocHostUIHandler>(site.Get(), IID_IDocHostUIHandler);
-        ASSERT_TRUE(handler);
-        EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, nullptr, nullptr, nullptr), S_OK);
+        // Every road by which the control may ask for the UI handler leads to the one that
+        // gates window.external and shows no menu: the site, and the host's in-place site,
+        // window, services and ambient properties behind it.
+        const auto host = Cxx::GUI::Ax::GetHost(browser.Handle());
+        std::vector<CComPtr<IDocHostUIHandler>> handlers;
+        for (const auto& road :
+             {CComPtr<IUnknown>(site.Get()), QueryInterfaceOf<IUnknown>(site.Get(), IID_IOleInPlaceSite),
+              QueryInterfaceOf<IUnknown>(site.Get(), IID_IOleWindow),
+              QueryInterfaceOf<IUnknown>(site.Get(), IID_IServiceProvider),
+              QueryInterfaceOf<IUnknown>(site.Get(), IID_IDispatch), CComPtr<IUnknown>(host.Get())}) {
+            ASSERT_TRUE(road);
+            handlers.push_back(QueryInterfaceOf<IDocHostUIHandler>(road.Get(), IID_IDocHostUIHandler));
+            ASSERT_TRUE(handlers.back());
+            EXPECT_EQ(handlers.back()->ShowContextMenu(CONTEXT_MENU_DEFAULT, nullptr, nullptr, nullptr), S_OK);
+        }
+        const auto externals = [&handlers] {
+            std::vector<HRESULT> answers;
+            for (const auto& handler : handlers) {
+                CComPtr<IDispatch> external;
+                answers.push_back(handler->GetExternal(external.Put()));
+                EXPECT_EQ(answers.back() == S_OK, static_cast<bool>(external));
+            }
+            return answers;
+        };
+        const std::vector<HRESULT> given(handlers.size(), S_OK);
+        const std::vector<HRESULT> refused(handlers.size(), S_FALSE);
+        // The control shows the page's own location (it cannot load the page: its first
+        // navigation ended with an error at once).
+        EXPECT_EQ(externals(), given);
         CComPtr<IDispatch> external;
-        EXPECT_EQ(handler->GetExternal(external.Put()), S_FALSE);
-        EXPECT_FALSE(external);
-        const auto hostHandler =
-            QueryInterfaceOf<IDocHostUIHandler>(Cxx::GUI::Ax::GetHost(browser.Handle()).Get(), IID_IDocHostUIHandler);
-        ASSERT_TRUE(hostHandler);
-        ASSERT_EQ(hostHandler->GetExternal(external.Put()), S_OK);
+        ASSERT_EQ(handlers[0]->GetExternal(external.Put()), S_OK);
         LPOLESTR names[] = {const_cast<LPOLESTR>(L"basewnd")};
         DISPID id = -1;
         ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
         EXPECT_EQ(id, 0);
+        {
+            // A control that has not set its location yet shows the navigation the window let
+            // through last, until its document is done; a foreign location is never the page's.
+            IWebBrowser2* const control = browser.GetWebBrowser();
+            const CReportedLocation location(control);
+            CReportedLocation::reported = L"";
+            EXPECT_EQ(externals(), refused);
+            EXPECT_EQ(Fire(browser, DISPID_BEFORENAVIGATE2, 7, control, m_page.Url(L"index.html")), VARIANT_FALSE);
+            for (const auto& [reported, answers] :
+                 {std::pair{L"", given}, {L"about:blank", given}, {L"http://127.0.0.1/", refused}, {L"", given}}) {
+                CReportedLocation::reported = reported;
+                EXPECT_EQ(externals(), answers) << Cxx::Core::Utils::WideToUtf8String(reported);
+            }
+            // (event, argument count, window, URL, whether cancelled, answers afterwards)
+            for (const auto& [event, count, window, url, cancelled, answers] :
+                 {std::tuple{DISPID_DOCUMENTCOMPLETE, 2u, static_cast<IDispatch*>(basewnd.Get()), L"frame.html",
+                             VARIANT_FALSE, given},
+                  {DISPID_DOCUMENTCOMPLETE, 2u, control, L"index.html", VARIANT_FALSE, refused},
+                  {DISPID_BEFORENAVIGATE2, 7u, control, L"../x.html", VARIANT_TRUE, refused},
+                  {DISPID_BEFORENAVIGATE2, 7u, control, L"sub/next.html", VARIANT_FALSE, given},
+                  {DISPID_NAVIGATEERROR, 5u, control, L"sub/next.html", VARIANT_FALSE, refused},
+                  {DISPID_BEFORENAVIGATE2, 7u, basewnd.Get(), L"sub/frame.html", VARIANT_FALSE, refused}}) {
+                EXPECT_EQ(Fire(browser, event, count, window, m_page.Url(url)), cancelled) << event;
+                EXPECT_EQ(externals(), answers) << event;
+            }
+        }
+        EXPECT_EQ(externals(), given);
 
         // The security manager, as the browser finds it.
         auto services = QueryInterfaceOf<IServiceProvider>(site.Get(), IID_IServiceProvider);
@@ -246,6 +418,11 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
 {
     CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), m_page.Path(L"index.html"));
     ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+    // A handler that throws stops neither the control nor the handlers after it.
+    Cxx::GUI::CEventConnection failing;
+    ASSERT_EQ(failing.Connect(browser.GetWebBrowser(), DIID_DWebBrowserEvents2,
+                              [](DISPID, DISPPARAMS*) { throw std::runtime_error("handler failed"); }),
+              S_OK);
     // The control's own BeforeNavigate2, in order: a sink connected after the window's sees its answer.
     std::vector<VARIANT_BOOL> cancelled;
     Cxx::GUI::CEventConnection events;
@@ -264,6 +441,8 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
         browser.GetWebBrowser()->Navigate2(const_cast<VARIANT*>(&url.Get()), none.Put(), none.Put(), none.Put(),
                                            none.Put());
     }
+    // Once the page loads, the control takes navigations in turn.
+    EXPECT_TRUE(Tests::PumpUntil([&cancelled] { return cancelled.size() == 4; }, 10000));
     EXPECT_EQ(cancelled, (std::vector<VARIANT_BOOL>{VARIANT_TRUE, VARIANT_TRUE, VARIANT_TRUE, VARIANT_FALSE}));
 
     for (const auto& [id, count, cancelAt] : {std::tuple{DISPID_NEWWINDOW2, 2u, 0}, {DISPID_NEWWINDOW3, 5u, 3}}) {
@@ -278,7 +457,8 @@ TEST_F(BrowserHost, NavigationsOutOfThePageFolderAndNewWindowsAreCancelled)
 }
 
 // Neither a foreign page nor text that names a class ever reaches the control: the host is
-// made from the control's own class, and the page loads only once the events are connected.
+// made from the control's own class, and the page loads only once the events are connected
+// (the gate's test sees the window check the first navigation).
 TEST_F(BrowserHost, APageOutsideALocalFolderMakesNoWindowAndLoadsNothing)
 {
     for (const wchar_t* page : {L"https://anything/", L"http://127.0.0.1:1/index.html", L"about:blank",
@@ -292,10 +472,22 @@ TEST_F(BrowserHost, APageOutsideALocalFolderMakesNoWindowAndLoadsNothing)
         EXPECT_EQ(browser.GetWebBrowser(), nullptr) << page;
     }
 
+    // Even a page whose own text names a class in the registry gets the WebBrowser control.
     const std::wstring page = m_page.Url(L"index.html");
+    ASSERT_EQ(::RegSetValueW(HKEY_CLASSES_ROOT, (page + L"\\CLSID").c_str(), REG_SZ,
+                             L"{6B7E21D4-0F3A-4C55-9E21-3D4A5B6C7D80}", 0),
+              ERROR_SUCCESS);
+    CLSID named{};
+    EXPECT_EQ(::CLSIDFromProgID(page.c_str(), &named), S_OK);
     CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), page);
-    ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+    ::ShowWindow(m_parent, SW_SHOWNA);
+    ::ValidateRect(m_parent, nullptr);
+    const bool created = browser.Create(m_parent, RECT{0, 0, 300, 200});
+    ::RegDeleteTreeW(HKEY_CLASSES_ROOT, page.c_str());
+    ASSERT_TRUE(created);
     ASSERT_NE(browser.GetWebBrowser(), nullptr);
+    // The window saw its page's first navigation: it failed here, and the dialog repaints.
+    EXPECT_TRUE(::GetUpdateRect(m_parent, nullptr, FALSE));
     wchar_t text[MAX_PATH * 2] = {};
     ::GetWindowTextW(browser.Handle(), text, static_cast<int>(std::size(text)));
     EXPECT_EQ(std::wstring(text), page);
@@ -330,6 +522,13 @@ TEST(SiteProxies, TheUIHandlerIsTheInnerOneButForTheContextMenu)
     CComPtr<browser::COleClientSiteProxy> site(new browser::COleClientSiteProxy(&inner));
     EXPECT_EQ(site->QueryInterface(IID_IDocHostUIHandler, nullptr), E_POINTER);
     CComPtr<IDocHostUIHandler> handler;
+    HRESULT withoutMemory = S_OK;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        withoutMemory = site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid());
+    }
+    EXPECT_EQ(withoutMemory, E_OUTOFMEMORY);
+    EXPECT_FALSE(handler);
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), S_OK);
     CComPtr<IDocHostUIHandler> again;
     ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, again.PutVoid()), S_OK);
@@ -373,4 +572,3 @@ TEST(SiteProxies, ASiteWithoutAUIHandlerOffersNone)
     EXPECT_EQ(site->QueryInterface(IID_IDocHostUIHandler, handler.PutVoid()), E_NOINTERFACE);
     EXPECT_FALSE(handler);
 }
-

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 using namespace BrowserControl;
 using BrowserControl::JS::WindowWrapper::CJSWindowWrapper;
 using BrowserControl::JS::WindowWrapper::CSingleWindowWrapper;
+using BrowserControl::JS::WindowWrapper::IWindowWrapper;
 using BrowserControl::Tests::CApartment;
 using BrowserControl::Tests::CScriptHost;
 
@@ -43,7 +46,49 @@ protected:
     std::unique_ptr<CScriptHost> m_host;
 };
 
+// A window whose sizing runs out of memory and whose hiding fails otherwise.
+class CThrowingWindow final : public IWindowWrapper {
+public:
+    void Show() override {}
+    void ShowWithSize(int, int) override { throw std::bad_alloc(); }
+    void Close() override {}
+    void Hide() override { throw std::runtime_error("the window is gone"); }
+    void Minimize() override {}
+    bool IsMinimizeSupported() override { return true; }
+    void CloseWithExitCode(int) override {}
+};
+
 } // namespace
+
+// The page's call fails as a script error that its try/catch sees, and the page goes on.
+TEST(ScriptBridgeFailures, AMethodThatThrowsFailsOnlyItsCall)
+{
+    CApartment apartment;
+    ASSERT_TRUE(apartment.Entered());
+    auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
+    JS::AddScriptObject(objects, new CJSWindowWrapper(std::make_shared<CThrowingWindow>()));
+    CScriptHost host;
+    ASSERT_TRUE(host.Ready());
+    ASSERT_TRUE(host.AddExternal(objects));
+    ASSERT_EQ(host.Run(L"var seen = [];"
+                       L"try { external.basewnd.show(640, 480); } catch (e) { seen.push(e.number); }"
+                       L"try { external.basewnd.hide(); } catch (e) { seen.push(e.number, e.message); }"
+                       L"seen.push(external.basewnd.isMinimizeSupported());"
+                       L"var told = seen.join('|');"),
+              S_OK)
+        << host.ErrorText().c_str();
+    EXPECT_EQ(Tests::Describe(host.Global(L"told").Get()),
+              L"'" + std::to_wstring(E_OUTOFMEMORY) + L"|" + std::to_wstring(E_FAIL) + L"|the window is gone|true'");
+    EXPECT_EQ(host.Run(L"external.basewnd.show(640, 480);"), E_OUTOFMEMORY);
+    EXPECT_EQ(host.Run(L"external.basewnd.hide();"), E_FAIL);
+    EXPECT_EQ(host.ErrorText(), L"the window is gone");
+    EXPECT_FALSE(JS::IsScriptCallRunning(objects->GetObject(0).Get()));
+
+    // A caller without room for the exception's text gets the code alone.
+    DISPPARAMS none{};
+    EXPECT_EQ(objects->GetObject(0)->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              E_FAIL);
+}
 
 TEST_F(ScriptBridge, APageSizesAndShowsItsWindow)
 {

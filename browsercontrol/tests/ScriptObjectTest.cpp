@@ -3,6 +3,7 @@
 #include "browsercontrol/js/WindowWrapper.h"
 #include "browsercontrol/tests/RecordingDispatch.h"
 #include "cxx/gui/Com.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,14 @@ TEST(ExternalDispatch, ThePropertiesAreTheContainersObjectsByIndex)
     ASSERT_EQ(IdsOf(*external.Get(), {L"system", L"basewnd"}, ids), S_OK);
     EXPECT_EQ(ids, (std::vector<DISPID>{1, 0}));
     EXPECT_EQ(IdsOf(*external.Get(), {L"System"}, ids), DISP_E_UNKNOWNNAME);
+    LPOLESTR longName[] = {const_cast<LPOLESTR>(L"installationDetails")};
+    DISPID id = -1;
+    HRESULT withoutMemory = S_OK;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        withoutMemory = external->GetIDsOfNames(IID_NULL, longName, 1, 0, &id);
+    }
+    EXPECT_EQ(withoutMemory, E_OUTOFMEMORY);
 
     CVariant result;
     DISPPARAMS none{};

@@ -80,6 +80,19 @@ private:
     const HWND m_window;
 };
 
+// A child whose page has, beside the standard objects, one that ends it.
+class CEndingChild final : public CWebBaseModelessDlg {
+public:
+    explicit CEndingChild(std::wstring page) : CWebBaseModelessDlg(std::move(page), L"", 0, 60000) {}
+    void InitScriptObjects(const std::shared_ptr<JS::CJSObjects>& objects) override
+    {
+        CWebBaseModelessDlg::InitScriptObjects(objects);
+        ender = Cxx::Core::CComPtr<CEnder>(new CEnder(Serial(), Handle()));
+        JS::AddScriptObject(objects, ender.Get());
+    }
+    Cxx::Core::CComPtr<CEnder> ender;
+};
+
 // A modal web dialog that runs the test's steps once it is initialised.
 class CDrivenDialog final : public CWebBaseModalDlg {
 public:
@@ -245,7 +258,7 @@ TEST_F(WebDialog, AChildWindowLivesBesideTheTaskbarUntilItsPageClosesIt)
 }
 
 // The child trusts the folder of its own page: a page from anywhere else would widen what
-// the opener's page can reach, so only file: pages of the opener's folder are opened.
+// the opener's page can reach, so only pages of the opener's folder are opened.
 TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
 {
     const std::wstring opener = m_page.Path(L"index.html");
@@ -255,7 +268,6 @@ TEST_F(WebDialog, AChildWindowOpensOnlyAPageOfTheOpenersFolder)
         folderUrl.substr(0, folderUrl.size() - 1) + L"-other/x.html",
         L"file:///C:/Users/u/Downloads/x.html",
         L"C:\\Users\\u\\Downloads\\x.html",
-        m_page.Path(L"splash.html"),
         L"https://anything/",
         L"about:blank",
         L"Shell.Explorer.2",
@@ -302,17 +314,20 @@ TEST_F(WebDialog, TheChildWindowsOfAPageCloseWithItsDialog)
 }
 
 // The page of a child may be inside a call into its objects, in a nested message loop, when
-// its dialog is told to end: the dialog goes only once the call has returned.
-TEST_F(WebDialog, AChildEndedDuringAScriptCallGoesOnlyAfterTheCall)
+// its dialog is told to end: the dialog goes only once the call has returned. A call of
+// another page on the thread does not hold it.
+TEST_F(WebDialog, AChildEndedDuringACallIntoItsOwnObjectsGoesOnlyAfterTheCall)
 {
-    auto child = std::make_unique<CWebBaseModelessDlg>(m_page.Url(L"splash.html"), L"", 0, kLong);
-    const std::uint64_t serial = child->Serial();
-    CWebBaseModelessDlg* const dialog = child.get();
-    ASSERT_TRUE(CWebBaseModelessDlg::Create(std::move(child)));
-    const HWND window = dialog->Handle();
-    const Cxx::Core::CComPtr<CEnder> ender(new CEnder(serial, window));
-    DISPPARAMS none{};
-    ASSERT_EQ(ender->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_TRUE(ender->openAfterEnd);
-    EXPECT_TRUE(Tests::PumpUntil([window] { return !::IsWindow(window); }, 10000));
+    for (const bool own : {true, false}) {
+        auto child = std::make_unique<CEndingChild>(m_page.Url(L"splash.html"));
+        CEndingChild* const dialog = child.get();
+        ASSERT_TRUE(CWebBaseModelessDlg::Create(std::move(child)));
+        const HWND window = dialog->Handle();
+        const Cxx::Core::CComPtr<CEnder> ender =
+            own ? dialog->ender : Cxx::Core::CComPtr<CEnder>(new CEnder(dialog->Serial(), window));
+        DISPPARAMS none{};
+        ASSERT_EQ(ender->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+        EXPECT_EQ(ender->openAfterEnd, own);
+        EXPECT_TRUE(Tests::PumpUntil([window] { return !::IsWindow(window); }, 10000));
+    }
 }

@@ -59,7 +59,7 @@ public:
             return HandOut(object, static_cast<IOleInPlaceFrame*>(this));
         }
         if (IsEqualIID(iid, IID_IDocHostUIHandler)) {
-            return HandOut(object, static_cast<IDocHostUIHandler*>(this));
+            return HandOut(object, m_uiHandler ? m_uiHandler.Get() : static_cast<IDocHostUIHandler*>(this));
         }
         if (IsEqualIID(iid, IID_IServiceProvider)) {
             return HandOut(object, static_cast<IServiceProvider*>(this));
@@ -287,6 +287,11 @@ public:
         m_ambient = CComPtr<IDispatch>(ambient);
         return S_OK;
     }
+    STDMETHODIMP SetUIHandler(IDocHostUIHandler* handler) override
+    {
+        m_uiHandler = CComPtr<IDocHostUIHandler>(handler);
+        return S_OK;
+    }
 
 private:
     ~CHost() = default;
@@ -297,6 +302,7 @@ private:
     CComPtr<IOleObject> m_object;
     CComPtr<IDispatch> m_external;
     CComPtr<IDispatch> m_ambient;
+    CComPtr<IDocHostUIHandler> m_uiHandler;
 };
 
 HRESULT CHost::CreateControl(const std::wstring& text)
@@ -381,6 +387,7 @@ void CHost::ReleaseControl()
     m_control.Reset();
     m_external.Reset();
     m_ambient.Reset();
+    m_uiHandler.Reset();
 }
 
 CHost* HostOf(HWND window)
@@ -391,18 +398,22 @@ CHost* HostOf(HWND window)
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE: {
-        CComPtr<CHost> host(new CHost(window));
-        if (!::SetPropW(window, kHostProperty, host.Get())) {
+    case WM_CREATE:
+        // No exception may leave the window procedure: a host that cannot be made fails the creation.
+        try {
+            CComPtr<CHost> host(new CHost(window));
+            if (!::SetPropW(window, kHostProperty, host.Get())) {
+                return -1;
+            }
+            // The property's reference, given back on WM_NCDESTROY.
+            host->AddRef();
+            const int length = ::GetWindowTextLengthW(window);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+            return SUCCEEDED(host->CreateControl(text)) ? 0 : -1;
+        } catch (...) {
             return -1;
         }
-        // The property's reference, given back on WM_NCDESTROY.
-        host->AddRef();
-        const int length = ::GetWindowTextLengthW(window);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), length + 1)));
-        return SUCCEEDED(host->CreateControl(text)) ? 0 : -1;
-    }
     case WM_SIZE:
         if (CHost* host = HostOf(window)) {
             host->Resize();

@@ -3,6 +3,7 @@
 #include "cxx/core/Handle.h"
 
 #include <windows.h>
+#include <mshtmhst.h>
 #include <oaidl.h>
 
 namespace Cxx::GUI::Ax {
@@ -26,6 +27,9 @@ struct IAxHost : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetExternalDispatch(IDispatch* external) = 0;
     // Asked first for every ambient property; null leaves only the host's own.
     virtual HRESULT STDMETHODCALLTYPE SetAmbientDispatch(IDispatch* ambient) = 0;
+    // The UI handler the control gets, through whichever of the host's interfaces it asks;
+    // null gives the host's own back.
+    virtual HRESULT STDMETHODCALLTYPE SetUIHandler(IDocHostUIHandler* handler) = 0;
 };
 extern const IID IID_IAxHost;
 

@@ -128,4 +128,15 @@ HRESULT CVariant::CopyTo(VARIANT* target) const
     return ::VariantCopy(target, const_cast<VARIANT*>(&m_value));
 }
 
+HRESULT CurrentExceptionResult() noexcept
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
 } // namespace Cxx::GUI

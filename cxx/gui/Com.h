@@ -100,6 +100,22 @@ private:
     CReferenceCount m_references;
 };
 
+// The HRESULT of the exception being handled: E_OUTOFMEMORY for std::bad_alloc, else E_FAIL.
+// Call it only inside a catch block.
+HRESULT CurrentExceptionResult() noexcept;
+
+// Runs the body of a COM method. No C++ exception may cross a COM boundary, so whatever the
+// body throws ends here as its HRESULT.
+template <typename F>
+HRESULT GuardComCall(F&& body) noexcept
+{
+    try {
+        return body();
+    } catch (...) {
+        return CurrentExceptionResult();
+    }
+}
+
 // Answers a QueryInterface with one interface of the object, a reference added.
 inline HRESULT HandOut(void** object, IUnknown* value)
 {

@@ -39,12 +39,14 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
     {
-        if (m_handler) {
-            // The handler may end the connection: it runs on a copy.
-            const CHandler handler = m_handler;
-            handler(id, params);
-        }
-        return S_OK;
+        return GuardComCall([&] {
+            if (m_handler) {
+                // The handler may end the connection: it runs on a copy.
+                const CHandler handler = m_handler;
+                handler(id, params);
+            }
+            return S_OK;
+        });
     }
 
 private:

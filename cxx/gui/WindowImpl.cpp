@@ -61,7 +61,14 @@ bool CMessageMapWindow::Route(HWND window, UINT message, WPARAM wParam, LPARAM l
 {
     ++m_depth;
     result = 0;
-    return ProcessWindowMessage(window, message, wParam, lParam, result, 0);
+    // No exception may leave a window procedure. A handler that threw has taken its message;
+    // a window whose creation failed so is not made.
+    try {
+        return ProcessWindowMessage(window, message, wParam, lParam, result, 0);
+    } catch (...) {
+        result = message == WM_CREATE ? -1 : 0;
+        return true;
+    }
 }
 
 void CMessageMapWindow::Leave(HWND window, UINT message)

@@ -23,6 +23,8 @@ using Core::Utils::ReadRegistryString;
 
 const wchar_t kUrlAssociations[] = L"\\Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 const wchar_t kIExplorePath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";
+// The longest URL the browser opens.
+const std::size_t maxUrlLength = 2083;
 
 std::wstring PercentEncoded(wchar_t c)
 {
@@ -99,47 +101,51 @@ bool IsSchemeName(const std::wstring& text)
            });
 }
 
+// "name:8080", "name:8080/path": a host and its port, not a scheme.
+bool StartsWithPort(const std::wstring& text)
+{
+    const std::size_t end = std::min(text.find_first_of(L"/?#"), text.size());
+    return end > 0 && std::all_of(text.begin(), text.begin() + end, [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
 // Only web links leave the program: given file:, ms-settings: or a path, the
 // shell would open local files or start programs. A link without a scheme is
 // taken as http. A quote or a blank would end the link's argument on a
-// command line and let the rest pass as options of the browser's own.
+// command line and let the rest pass as options of the browser's own, and so
+// would backslashes at its end, which turn the closing quote of a "%1" into a
+// quote of the argument. None that is longer than the browser takes.
 std::optional<std::wstring> WebUrl(const std::wstring& url)
 {
     std::wstring target = TrimmedLeft(url);
     const std::size_t colon = target.find(L':');
-    if (colon == std::wstring::npos || !IsSchemeName(target.substr(0, colon))) {
-        target = L"http://" + target;
-    } else if (!boost::algorithm::iequals(target.substr(0, colon), L"http") &&
-               !boost::algorithm::iequals(target.substr(0, colon), L"https")) {
+    const bool web = colon != std::wstring::npos && (boost::algorithm::iequals(target.substr(0, colon), L"http") ||
+                                                     boost::algorithm::iequals(target.substr(0, colon), L"https"));
+    if (!web && colon != std::wstring::npos && IsSchemeName(target.substr(0, colon)) &&
+        !StartsWithPort(target.substr(colon + 1))) {
         return std::nullopt;
     }
+    if (!web) {
+        target = L"http://" + target;
+    }
+    const std::size_t kept = target.find_last_not_of(L'\\') + 1;
     std::wstring result;
-    for (wchar_t c : target) {
-        result += c <= L' ' || c == L'"' || c == 0x7F ? PercentEncoded(c) : std::wstring(1, c);
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        const wchar_t c = target[i];
+        result += c <= L' ' || c == L'"' || c == 0x7F || i >= kept ? PercentEncoded(c) : std::wstring(1, c);
+    }
+    if (result.size() > maxUrlLength) {
+        return std::nullopt;
     }
     return result;
 }
 
-// Backslashes before a quote escape it on a command line: doubled, they stay
-// backslashes and the quote still closes the argument.
-std::wstring BeforeQuote(const std::wstring& argument)
-{
-    const std::size_t kept = argument.find_last_not_of(L'\\');
-    return argument + std::wstring(argument.size() - (kept == std::wstring::npos ? 0 : kept + 1), L'\\');
-}
-
 // The command with the URL in place of each "%1", or appended in quotes.
-std::wstring BrowserCommandLine(std::wstring command, const std::wstring& url)
+std::wstring BrowserCommandLine(const std::wstring& command, const std::wstring& url)
 {
     if (command.find(L"%1") == std::wstring::npos) {
-        return command + L" \"" + BeforeQuote(url) + L"\"";
+        return command + L" \"" + url + L"\"";
     }
-    for (std::size_t at = command.find(L"%1"); at != std::wstring::npos; at = command.find(L"%1", at)) {
-        const std::wstring argument = command.compare(at + 2, 1, L"\"") == 0 ? BeforeQuote(url) : url;
-        command.replace(at, 2, argument);
-        at += argument.size();
-    }
-    return command;
+    return boost::algorithm::replace_all_copy(command, L"%1", url);
 }
 
 // App Paths hold a bare path: unquoted, "C:\Program Files\..." would run "C:\Program".

@@ -43,8 +43,10 @@ public:
     COpenInDefaultBrowser();
     explicit COpenInDefaultBrowser(std::shared_ptr<IBrowserLaunchSystem> system);
 
-    // Opens http and https links only (one without a scheme as http), with
-    // blanks and quotes escaped; false for any other. Tries the shell first;
+    // Opens http and https links only (one without a scheme as http, and so
+    // one that starts with a host and port), with blanks, quotes and trailing
+    // backslashes escaped, of at most 2,083 characters; false for any other.
+    // Tries the shell first;
     // when it refuses, starts the browser that the session's user chose for
     // the scheme (or the scheme's handler, or Internet Explorer) with the URL.
     bool Open(const std::wstring& url, const CPresetParams& params) override;

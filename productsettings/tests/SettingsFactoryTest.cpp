@@ -55,11 +55,14 @@ protected:
     const std::wstring commonFile = data / L"common.xml";
 };
 
+// Markup the reader skips, references and an internal subset, all well-formed.
 const std::string userXml = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes" ?>
-<!DOCTYPE boost_serialization>
+<!DOCTYPE boost_serialization [ <!ELEMENT Settings ANY> ]>
 <boost_serialization signature="serialization::archive" version="10">
-<Settings class_id="0" tracking_level="0" version="1">
-  <language>German.xml</language>
+<!-- <Settings> -->
+<Settings class_id="0" tracking_level="0" version="1" note="a &gt; b > c">
+  <?product </Settings> ?>
+  <language>Ger<![CDATA[man]]>&#46;x&#x6D;l</language>
 </Settings>
 </boost_serialization>
 )";
@@ -115,6 +118,12 @@ TEST_F(SettingsOnDisk, ResetAndLoadsMergeTheTwoSets)
     EXPECT_EQ(Get<std::wstring>(settings, "BuildID"), L"1207");
     EXPECT_EQ(Get<std::wstring>(settings, "Language"), L"common default") << "the later load overwrites";
     EXPECT_EQ(settings.GetParameters().size(), 12u);
+
+    struct CExhaustedFactory : ISettingsFactory {
+        SettingsFiles GetSettingsFiles() override { throw std::bad_alloc(); }
+    };
+    EXPECT_EQ(CTestSettings(testProduct, std::make_unique<CExhaustedFactory>()).LoadCommonSettings(), LR_Unreadable)
+        << "no exception leaves a load";
 }
 
 TEST(SettingsSelection, SiblingCodesInAnyCaseAndNothingForTheSetupsOwnProduct)

@@ -1,4 +1,5 @@
 #include "productsettings/KTSettings.h"
+#include "productsettings/SettingsText.h"
 #include "productsettings/ZLMSettings.h"
 #include "productsettings/tests/SiblingSupport.h"
 
@@ -15,6 +16,7 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 using namespace ProductSettings;
 using namespace ProductSettings::Testing;
@@ -332,13 +334,29 @@ TEST(SiblingSettings, AReadOnlyFileIsStillReadSinceItHoldsTheTrackingId)
 
 TEST(SiblingSettings, FilesThatDoNotReadChangeNothing)
 {
-    std::string nested = "<boost_serialization><Settings>";
-    for (const char* tag : {"<a>", "</a>"}) {
-        for (int i = 0; i < 200000; ++i) {
-            nested += tag;
+    const auto nest = [](int levels) {
+        std::string xml = "<boost_serialization><Settings>";
+        for (const char* tag : {"<a>", "</a>"}) {
+            for (int i = 0; i < levels; ++i) {
+                xml += tag;
+            }
         }
-    }
-    nested += "</Settings></boost_serialization>";
+        return xml + "</Settings></boost_serialization>";
+    };
+    // 100 levels against the limit of 64, where open and close put a tag out
+    // of the reader's sight: a scan that saw those tags would meet a shallow
+    // document whose closing tags all match.
+    const auto hidden = [](const std::string& open, const std::string& close) {
+        std::string xml = "<boost_serialization><Settings>";
+        for (int i = 0; i < 100; ++i) {
+            xml += "<a>" + open + "</a>" + close;
+        }
+        for (int i = 0; i < 100; ++i) {
+            xml += open + "<a>" + close + "</a>";
+        }
+        return xml + "</Settings></boost_serialization>";
+    };
+    const std::string archive = "<boost_serialization><Settings/></boost_serialization>";
     const struct {
         const char* code;
         std::string user;
@@ -348,7 +366,19 @@ TEST(SiblingSettings, FilesThatDoNotReadChangeNothing)
         {"BL", "<settings_export><Settings><m_bHidePopups>1</m_bHidePopups></Settings></settings_export>",
          "another root"},
         {"QXYB", "<boost_serialization><CommonSettings/></boost_serialization>", "no user set"},
-        {"NQ", nested, "200000 elements deep"},
+        {"NQ", nest(200000), "200000 elements deep"},
+        {"NQ", hidden("<!-->", "-->"), "tags in comments"},
+        {"BL", hidden("<?>", "?>"), "tags in processing instructions"},
+        {"QXYB", "<!DOCTYPE x [ > " + archive + "<!-- ]>" + nest(100) + "<!-- -->", "elements after an internal subset"},
+        {"NQ", "<boost_serialization><Settings><IsFirstScan>0</IsFirstScan></Settinx></boost_serialization>",
+         "a closing tag of another element"},
+        {"BL", "<boost_serialization><Settings><m_trackingUID><String>&bogus;</String></m_trackingUID>"
+               "</Settings></boost_serialization>",
+         "an undefined entity"},
+        {"QXYB", "<boost_serialization><Settings version=\"&bogus;\"/></boost_serialization>",
+         "an undefined entity in an attribute"},
+        {"NQ", archive + "<boost_serialization/>", "two root elements"},
+        {"NQ", archive + std::string(MaxSettingsFileSize + 1 - archive.size(), ' '), "larger than settings can be"},
         {"TRM", "[Common]\ntrackingUid=uid\nsplashShow\n", "a key without a value"},
         {"TRM", "[Common]\nsplashShow=0\nsplashShow=1\n", "a key twice"},
         {"TRM", "[Common\nsplashShow=0\n", "an unclosed section"},
@@ -431,8 +461,11 @@ TEST(SiblingSettings, IniSetsReadOnlyTheirOwnSectionAndKeysThatConvert)
     EXPECT_EQ(settings->LoadCommonSettings(), LR_Loaded);
     EXPECT_EQ(NamesOf(*settings), std::set<std::string>{"BuildID"});
 
-    installed.PlaceUserFile("[Common]\nsplashShow=true\nallScannersStarts=1\nenableTracking=0\nallowOffers=false\n"
-                            "createSystemRestorePoints=yes\nenableScheduledTasks=on\n");
+    // Lines end in CR, LF or both; an interrupted write left NULs up to the
+    // largest size a settings file may have.
+    std::string user = "[Common]\rsplashShow=true\r\nallScannersStarts=1\nenableTracking=0\rallowOffers=false\r"
+                       "createSystemRestorePoints=yes\renableScheduledTasks=on\r";
+    installed.PlaceUserFile(user + std::string(MaxSettingsFileSize - user.size(), '\0'));
     EXPECT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
     EXPECT_EQ(NamesOf(*settings), (std::set<std::string>{"BuildID", "ShowSplash", "allScannersStarts",
                                                           "EnableTracking", "ShowServerNotifications"}));
@@ -453,6 +486,10 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
         CInstalledSibling installed("TRM");
         installed.PlaceUserFile(Encode(before, encoding));
         ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_HIDDEN));
+        // What a save killed before its swap left.
+        const std::wstring leftover = installed.UserFile() + L".kvs.tmp";
+        ProductList::Testing::WriteBytes(leftover, "partial");
+        ASSERT_TRUE(::SetFileAttributesW(leftover.c_str(), FILE_ATTRIBUTE_HIDDEN));
 
         CZLMCurrentUserSettings user;
         ASSERT_TRUE(user.SetParameter("TrackingUID", uid));
@@ -474,21 +511,36 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
             << "no temporary file is left";
     }
 
+    // Plain ASCII files take the products' one-byte form, in a folder whose
+    // path is longer than MAX_PATH.
     const struct {
         std::wstring before, after;
     } newKeys[] = {
-        {L"", L"[Common]\r\nsplashShow=true\r\n"},
-        {L"[Shared]\nbuildId=1", L"[Shared]\nbuildId=1\n[Common]\nsplashShow=true\n"},
-        {L"[Common]\nlanguage=de", L"[Common]\nlanguage=de\nsplashShow=true\n"},
-        {L"[Common]\n[Shared]\n", L"[Common]\nsplashShow=true\n[Shared]\n"},
+        {L"", L"[Common]\r\nlanguage=Fran\u00e7ais\r\nsplashShow=true\r\n"},
+        {L"[Shared]\nbuildId=1", L"[Shared]\nbuildId=1\n[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n"},
+        {L"[Common]\nlanguage=de", L"[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n"},
+        {L"[Common]\n[Shared]\n", L"[Common]\nlanguage=Fran\u00e7ais\nsplashShow=true\n[Shared]\n"},
+        {L"[Common]\rlanguage=de\r[Shared]\r", L"[Common]\rlanguage=Fran\u00e7ais\rsplashShow=true\r[Shared]\r"},
     };
-    CInstalledSibling installed("TRM");
+    ProductList::Testing::CTempFolder temp;
+    std::vector<std::wstring> folders = {L"\\\\?\\" + temp.Path()};
+    for (const wchar_t letter : {L'd', L'e', L'f'}) {
+        folders.push_back(folders.back() + L"\\" + std::wstring(200, letter));
+        ASSERT_TRUE(::CreateDirectoryW(folders.back().c_str(), nullptr));
+    }
+    const std::wstring file = folders.back() + L"\\Zelmora.ini";
     CZLMCurrentUserSettings user;
     ASSERT_TRUE(user.SetParameter("ShowSplash", true));
+    ASSERT_TRUE(user.SetParameter("CurrentLanguageFile", std::wstring(L"Fran\u00e7ais")));
     for (const auto& c : newKeys) {
-        installed.PlaceUserFile(Encode(c.before, EEncoding::Utf8));
-        EXPECT_TRUE(user.WriteOwnKeys(installed.UserFile()));
-        EXPECT_EQ(ReadBytes(installed.UserFile()), Encode(c.after, EEncoding::Utf8));
+        ProductList::Testing::WriteBytes(file, Encode(c.before, EEncoding::Latin1));
+        EXPECT_TRUE(user.WriteOwnKeys(file));
+        EXPECT_EQ(ReadBytes(file), Encode(c.after, EEncoding::Latin1));
+    }
+    // The temporary folder's removal does not reach that deep.
+    EXPECT_TRUE(::DeleteFileW(file.c_str()));
+    for (; folders.size() > 1; folders.pop_back()) {
+        EXPECT_TRUE(::RemoveDirectoryW(folders.back().c_str()));
     }
 }
 
@@ -505,6 +557,13 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
         {"[Common]\r\ntrackingUid=old\r\n", L"new\r\n[Shared]", FILE_ATTRIBUTE_NORMAL, "a value with a line break"},
         {"[Common]\r\ntrackingUid=caf\xE9\r\n", L"\u041A", FILE_ATTRIBUTE_NORMAL, "a letter Latin-1 lacks"},
         {std::string("\xFF\xFE[\0C\0]\0\n\0A", 11), L"new", FILE_ATTRIBUTE_NORMAL, "an odd byte after UTF-16"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"\u041A", FILE_ATTRIBUTE_NORMAL, "a letter beyond one byte in ASCII"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"\u00C3\u00A9", FILE_ATTRIBUTE_NORMAL, "letters that read as UTF-8"},
+        {"[Common]\r\ntrackingUid=old\r\n", L" new ", FILE_ATTRIBUTE_NORMAL, "blanks the reader trims"},
+        {"[Common]\r\nlanguage=Fran\xC3\xA7" "ais\r\ntrackingUid=old\r\n", L"\xD800", FILE_ATTRIBUTE_NORMAL,
+         "a lone surrogate in UTF-8"},
+        {std::string("[Common]\r\ntrackingUid=old\r\n") + std::string(4096, '\0'), L"new", FILE_ATTRIBUTE_NORMAL,
+         "NULs after the keys"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -37,7 +37,9 @@ int WindowlessRoadCode()
 TEST(Korvane, SecondCopyEndsWith11WhileTheFirstHoldsTheMutex)
 {
     ASSERT_FALSE(ProductMutexExists());
-    const CHandle first = StartKorvane(L"/S /DELAY=3");
+    // Its delay outlasts the four copies below by far, even on a loaded machine (three seconds
+    // did not always).
+    const CHandle first = StartKorvane(L"/S /DELAY=10");
     ASSERT_TRUE(first);
     // The first copy takes the mutex before its delay.
     const ULONGLONG deadline = ::GetTickCount64() + 30000;

@@ -18,7 +18,11 @@ The query of a request changes how it is served (any number of them):
                   query, and inverted (as corrupt=1) on every later one: a
                   resource that changed between a drop and its re-send
     norange=1     ignore a Range header and always send the whole file
-Otherwise "Range: bytes=N-" is answered with 206 and Content-Range.
+    more=N        announce N bytes more than the file holds, and close after it
+    part=P,Q,...  send P per cent of the body to the first request for this path
+                  and query, Q to the second (the last to every later one), and close
+Otherwise "Range: bytes=N-" is answered with 206 and Content-Range, and with
+416 when N is at or beyond the file's end.
 
 Every request is appended, before it is answered, as one JSON line to
 DIR/requests.jsonl: {"method": ..., "path": ..., "query": ..., "range": ...}
@@ -38,15 +42,18 @@ INVERTED = bytes(255 - i for i in range(256))
 
 class FileServer(loopback.RecordingServer):
     def __init__(self, folder, port):
-        self.seen = set()
+        self.seen = {}
         super().__init__(os.path.realpath(folder), port, Handler)
+
+    def count(self, key):
+        """How many calls with this key came before this one."""
+        with self.lock:
+            self.seen[key] = self.seen.get(key, 0) + 1
+            return self.seen[key] - 1
 
     def first_time(self, key):
         """True for the first call with this key."""
-        with self.lock:
-            first = key not in self.seen
-            self.seen.add(key)
-            return first
+        return self.count(key) == 0
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -79,11 +86,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
 
         size = os.path.getsize(path)
+        length = size + int(query.get("more", "0"))
         start = 0
         wanted = self.headers.get("Range")
         if wanted and query.get("norange") != "1" and wanted.startswith("bytes=") and wanted.endswith("-"):
             start = int(wanted[len("bytes="):-1])
-        if start > size:
+        if start > 0 and start >= size:
             self.send_response(416)
             self.send_header("Content-Range", "bytes */%d" % size)
             self.send_header("Content-Length", "0")
@@ -91,11 +99,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if start > 0:
             self.send_response(206)
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, length - 1, length))
         else:
             self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size - start))
+        self.send_header("Content-Length", str(length - start))
         self.end_headers()
         if not send_body:
             return
@@ -103,6 +111,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         drop = int(query["drop"]) if "drop" in query else None
         if drop is not None and (start >= drop or not self.server.first_time(("drop", self.path))):
             drop = None
+        if "part" in query or length > size:
+            shares = [int(share) for share in query.get("part", "100").split(",")]
+            share = shares[min(self.server.count(("part", self.path)), len(shares) - 1)]
+            end = start + (size - start) * share // 100
+            drop = end if drop is None else min(drop, end)
         throttle = int(query["throttle"]) if "throttle" in query else None
         corrupt = query.get("corrupt") == "1" or (
             query.get("changed") == "1" and not self.server.first_time(("changed", self.path)))

@@ -1,5 +1,6 @@
 #include "cxx/gui/AxHost.h"
 #include "cxx/gui/Com.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
@@ -243,4 +244,13 @@ TEST_F(AxHost, OpensAnyOtherTextInAWebBrowserAndFailsWithoutAControl)
 
     EXPECT_EQ(Create(L"{00000000-0000-0000-0000-0000000000AA}"), nullptr);
     EXPECT_EQ(Create(L""), nullptr);
+
+    // A host that cannot be made fails the creation.
+    HWND withoutMemory = nullptr;
+    {
+        const KvTest::CFailingAllocations noMemory;
+        withoutMemory = Create(kStandInText);
+    }
+    EXPECT_EQ(withoutMemory, nullptr);
+    EXPECT_TRUE(m_control.calls.empty());
 }

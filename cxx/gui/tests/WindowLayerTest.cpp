@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace {
 
 constexpr UINT kAsk = WM_APP + 1;
 constexpr UINT kPass = WM_APP + 2;
+constexpr UINT kThrow = WM_APP + 3;
 
 // An edit control of our own class: what the map does not handle, the edit control does.
 class CEditWindow final : public CWindowImpl<CEditWindow> {
@@ -24,6 +26,7 @@ public:
     CXX_BEGIN_MSG_MAP()
         CXX_MESSAGE_HANDLER(kAsk, OnAsk)
         CXX_MESSAGE_HANDLER(kPass, OnPass)
+        CXX_MESSAGE_HANDLER(kThrow, OnThrow)
     CXX_END_MSG_MAP()
 
 private:
@@ -38,6 +41,25 @@ private:
         handled = false;
         return 0;
     }
+    LRESULT OnThrow(UINT message, WPARAM, LPARAM, bool& handled)
+    {
+        seen.push_back(message);
+        handled = false;
+        throw std::runtime_error("handler failed");
+    }
+};
+
+// Its creation fails by throwing.
+class CFailingWindow final : public CWindowImpl<CFailingWindow> {
+public:
+    static CWndClassInfo GetWndClassInfo() { return {L"Cxx.GUI.Tests.Failing"}; }
+
+    CXX_BEGIN_MSG_MAP()
+        CXX_MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    CXX_END_MSG_MAP()
+
+private:
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, bool&) { throw std::runtime_error("no window"); }
 };
 
 // Counts its own deletion; ends from a handler, as a web dialog does.
@@ -109,7 +131,10 @@ TEST(WindowImpl, TheMapAnswersItsMessagesAndTheBaseClassTheRest)
     wchar_t text[16] = {};
     ::GetWindowTextW(edit.Handle(), text, 16);
     EXPECT_STREQ(text, L"text");
-    EXPECT_EQ(edit.seen, (std::vector<UINT>{kAsk, kPass}));
+    // A handler that throws has taken its message, which goes no further.
+    EXPECT_EQ(::SendMessageW(edit.Handle(), kThrow, 0, 0), 0);
+    EXPECT_EQ(::SendMessageW(edit.Handle(), kAsk, 0, 0), 42);
+    EXPECT_EQ(edit.seen, (std::vector<UINT>{kAsk, kPass, kThrow, kAsk}));
 
     EXPECT_EQ(edit.Create(nullptr, RECT{}, L"", WS_POPUP), nullptr);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
@@ -117,6 +142,10 @@ TEST(WindowImpl, TheMapAnswersItsMessagesAndTheBaseClassTheRest)
     ASSERT_TRUE(edit.DestroyWindow());
     EXPECT_EQ(edit.Handle(), nullptr);
     EXPECT_FALSE(::IsWindow(window));
+
+    CFailingWindow failing;
+    EXPECT_EQ(failing.Create(nullptr, RECT{0, 0, 100, 30}, L"", WS_POPUP), nullptr);
+    EXPECT_EQ(failing.Handle(), nullptr);
 }
 
 TEST(Dialogs, AModalDialogEndsWithItsResult)

@@ -168,6 +168,14 @@ TEST_F(DefaultBrowser, ShellOpensOnlyWebLinks)
         {L"https://h/?u=file:///x", L"https://h/?u=file:///x"},
         {L" Http://h/a b\"c", L"Http://h/a%20b%22c"},
         {L"calc.exe", L"http://calc.exe"},
+        {L"localhost:8080/x?a=1", L"http://localhost:8080/x?a=1"},
+        {L"example.com:443", L"http://example.com:443"},
+        {L"localhost:80x", L""},
+        // A trailing backslash would make the closing quote of the command's "%1" part of the URL.
+        {L"http://h/dir\\", L"http://h/dir%5C"},
+        // The browser's limit, 2,083 characters once escaped.
+        {L"http://h/" + std::wstring(2074, L'a'), L"http://h/" + std::wstring(2074, L'a')},
+        {L"http://h/" + std::wstring(2072, L'a') + L" ", L""},
         // Neither local files nor programs, whatever the scheme's letter case.
         {L"FILE:///Z:/windows/system32/calc.exe", L""},
         {L"C:\\Windows\\System32\\calc.exe", L""},
@@ -211,9 +219,9 @@ TEST_F(DefaultBrowser, SchemesOwnCommandWithoutAChoice)
         {L"example.com/Page", L"http://example.com/Page"},
         {L"httpbin.org", L"http://httpbin.org"},
         {L"https://h/?a=\"b\"", L"https://h/?a=%22b%22"},
-        // The closing quote stays a quote after backslashes.
-        {L"http://h/dir\\", L"http://h/dir\\"},
-        {L"https://h/dir\\\\", L"https://h/dir\\\\"},
+        // Backslashes at the end are escaped, so the closing quote stays a quote.
+        {L"http://h/dir\\", L"http://h/dir%5C"},
+        {L"https://h/a\\b\\\\", L"https://h/a\\b%5C%5C"},
     };
     for (const auto& [url, sent] : cases) {
         EXPECT_TRUE(Open(url)) << url;

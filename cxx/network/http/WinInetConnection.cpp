@@ -164,16 +164,27 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     std::vector<char> buffer;
     Detail::CReadSize readSize(chunkSize);
     std::uint64_t total = 0;
+    // Only bytes beyond the furthest point ever reached give the budget back:
+    // a server that ignores the Range and ends short at the same point every
+    // time would otherwise be asked again for ever.
+    std::uint64_t furthest = 0;
     int budget = ResendBudget;
+    bool resent = false;
     for (;;) {
         buffer.resize(readSize.Get());
         DWORD read = 0;
         const auto began = std::chrono::steady_clock::now();
         const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
-        const DWORD error = ok ? ERROR_INTERNET_CONNECTION_ABORTED : ::GetLastError();
+        // An answer that ends before its announced length was cut short by its
+        // sender, not by the network.
+        const DWORD error = ok ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ::GetLastError();
         if (ok && read > 0) {
             readSize.Update(read, std::chrono::steady_clock::now() - began);
-            budget = ResendBudget;
+            resent = false;
+            if (total + read > furthest) {
+                furthest = total + read;
+                budget = ResendBudget;
+            }
             // The receiver sees chunks of at most chunkSize, however much one read brought.
             for (std::size_t offset = 0; offset < read; offset += chunkSize) {
                 const std::size_t count = std::min<std::size_t>(chunkSize, read - offset);
@@ -184,11 +195,15 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
             }
             continue;
         }
-        // A clean end before the announced length is a broken connection too.
         if (ok && total >= contentLength) {
             return;
         }
+        if (ok && resent) {
+            // The answer to the re-send brought nothing: asking again will not either.
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
+        }
         Resume(callback, total, contentLength, budget, error);
+        resent = true;
     }
 }
 
@@ -210,7 +225,11 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
         }
         std::uint32_t status = 0;
         std::uint64_t first = 0, length = 0;
-        if (GetStatusCode(status) && status == 206 && QueryContentRange(m_request.Get(), first, length)) {
+        if (GetStatusCode(status) && status == 416) {
+            // The server has no byte beyond those read.
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        }
+        if (status == 206 && QueryContentRange(m_request.Get(), first, length)) {
             if (first == total && length == contentLength) {
                 return;
             }

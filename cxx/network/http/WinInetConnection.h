@@ -26,7 +26,9 @@ public:
     ~CWinInetConnection() override;
 
     std::vector<char> ReceiveResponse() override;
-    // Resumes with a Range request when the connection breaks or the body ends early.
+    // Resumes with a Range request when the connection breaks or the body ends
+    // early. Ten re-sends in a row that bring no new byte, a refused (416) one,
+    // or one answered with no byte at all end the read.
     void ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize) override;
     // WinInet answers challenges itself: neither credentials nor a second send are needed.
     void Authenticate(const std::wstring&, const char*, std::size_t) override {}

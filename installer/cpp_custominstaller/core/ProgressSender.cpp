@@ -31,7 +31,11 @@ void CProgressSender::Start()
     StopThread();
     m_thread = std::jthread([this](std::stop_token token) {
         const Cxx::Core::Utils::CStopTokenScope scope(std::move(token));
-        Run();
+        try {
+            Run();
+        } catch (...) {
+            // A call into the page that throws ends the steps of the bar, not the process.
+        }
     });
 }
 

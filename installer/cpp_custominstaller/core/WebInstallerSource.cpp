@@ -115,7 +115,7 @@ bool CWebInstallerSource::DownloadInstaller()
 {
     ComponentGet::ComponentInfo component;
     const bool found = QueryComponent(component);
-    m_downloader = found ? ComponentGet::CreateVerifyingDownloader(component) : nullptr;
+    m_downloader = found ? ComponentGet::CreateVerifyingDownloader(component, m_pause) : nullptr;
     if (!m_downloader) {
         return false;
     }

@@ -28,7 +28,8 @@ public:
     static constexpr std::chrono::milliseconds PauseAfterFailedQuery{3000};
 
     // serviceUrl is the component service's address; pause waits between the
-    // queries and answers false when the run is asked to stop. The analytics may be null.
+    // queries and before each re-send of the download, and answers false when
+    // the run is asked to stop. The analytics may be null.
     CWebInstallerSource(const CommandLine::CInstallerOptions& options, std::wstring serviceUrl,
                         std::shared_ptr<IInstallAnalytics> analytics, Utils::Sleeper pause = Utils::SystemSleeper());
     // Stops the run and waits for it and for its download.

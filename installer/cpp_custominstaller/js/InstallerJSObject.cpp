@@ -26,7 +26,8 @@ HRESULT CInstallerJSObject::start(DISPPARAMS* params, VARIANT* result, EXCEPINFO
         return E_INVALIDARG;
     }
     bool started = false;
-    if (const std::shared_ptr<IInstallManager> manager = m_manager.lock()) {
+    // A script still running after the page went would start a run whose callback nobody detaches.
+    if (const std::shared_ptr<IInstallManager> manager = m_detached ? nullptr : m_manager.lock()) {
         const auto callback =
             CInstallProgressJSCallback::Create(params->rgvarg[0].pdispVal, m_noMarshal, &AppMetrics::CreateTiming);
         if (callback) {
@@ -62,6 +63,7 @@ HRESULT CInstallerJSObject::getDetails(DISPPARAMS* params, VARIANT* result, EXCE
 
 void CInstallerJSObject::DetachCallbacks()
 {
+    m_detached = true;
     for (const auto& handedOut : m_callbacks) {
         if (const auto callback = handedOut.lock()) {
             callback->Detach();

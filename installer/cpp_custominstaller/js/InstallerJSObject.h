@@ -22,7 +22,8 @@ public:
     std::wstring GetName() const override { return L"installer"; }
 
     // (callback object) -> bool: true when the manager took the run; false while an earlier
-    // run goes on, or when the manager is gone. Its onStarted has run when it answers true.
+    // run goes on, when the manager is gone, or once the callbacks were detached. Its
+    // onStarted has run when it answers true.
     HRESULT start(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
     // () -> bool: whether a stage of the run accepted the request.
     HRESULT cancel(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
@@ -30,8 +31,8 @@ public:
     // was made.
     HRESULT getDetails(DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*);
 
-    // The page goes away: the callbacks handed to the manager stop calling it, and workers
-    // waiting on a call are let go. Call on the UI thread.
+    // The page goes away: the callbacks handed to the manager stop calling it, workers
+    // waiting on a call are let go, and no run starts any more. Call on the UI thread.
     void DetachCallbacks();
 
 private:
@@ -39,6 +40,7 @@ private:
     const bool m_noMarshal;
     const std::weak_ptr<IInstallManager> m_manager;
     std::vector<std::weak_ptr<CInstallProgressJSCallback>> m_callbacks;
+    bool m_detached = false;
 };
 
 // The script object that getDetails answers: the options the page shows and puts in links.

@@ -56,9 +56,32 @@ int RunWindowlessRoad(IStartupServices& services, const std::shared_ptr<IGASessi
     return CBasicInstaller(manager).Run();
 }
 
-} // namespace
+// From the command line's installation details to the released manager; answers the exit
+// code. The session handler is handed out as soon as it exists.
+int RunInstallation(const std::wstring& commandLine, IStartupServices& services,
+                    std::shared_ptr<IGASessionHandler>& sessionHandler)
+{
+    const CSetupCommandLine setupCommandLine(commandLine);
+    const CInstallationDetails details = setupCommandLine.GetInstallationDetails();
+    const CInstallerOptions options(details);
 
-int RunSetup(const std::wstring& commandLine, IStartupServices& services)
+    sessionHandler = services.CreateSessionHandler(details);
+    services.EnableBrowserEmulation();
+    services.SendEvent({"InstallerStartW", InstallCategory, "", details.silent || details.verySilent ? 0 : 1});
+    if (details.delay > 0) {
+        services.Sleep(std::chrono::seconds(details.delay));
+    }
+
+    // Its destructor waits for its source and launcher threads, also when a road throws.
+    std::shared_ptr<Core::IInstallManager> manager;
+    const bool windowless = details.silent || details.verySilent || details.noUi;
+    const int code = windowless ? RunWindowlessRoad(services, sessionHandler, details, options, manager)
+                                : RunWebRoad(services, sessionHandler, details, options, manager);
+    manager.reset();
+    return code;
+}
+
+int RunChecksAndInstallation(const std::wstring& commandLine, IStartupServices& services)
 {
     const COptionMap optionMap(commandLine);
     const bool skipChecks = optionMap.Find(OptionNames::CancelOneInstanceCheck);
@@ -78,26 +101,28 @@ int RunSetup(const std::wstring& commandLine, IStartupServices& services)
         }
     }
 
-    const CSetupCommandLine setupCommandLine(commandLine);
-    const CInstallationDetails details = setupCommandLine.GetInstallationDetails();
-    const CInstallerOptions options(details);
-
-    std::shared_ptr<IGASessionHandler> sessionHandler = services.CreateSessionHandler(details);
-    services.EnableBrowserEmulation();
-    services.SendEvent({"InstallerStartW", InstallCategory, "", details.silent || details.verySilent ? 0 : 1});
-    if (details.delay > 0) {
-        services.Sleep(std::chrono::seconds(details.delay));
+    std::shared_ptr<IGASessionHandler> sessionHandler;
+    int code = EC_NoResult;
+    try {
+        code = RunInstallation(commandLine, services, sessionHandler);
+    } catch (...) {
+        // A run that threw did not finish; it still ends the way every run does.
+        code = EC_NoResult;
     }
-
-    std::shared_ptr<Core::IInstallManager> manager;
-    const bool windowless = details.silent || details.verySilent || details.noUi;
-    const int code = windowless ? RunWindowlessRoad(services, sessionHandler, details, options, manager)
-                                : RunWebRoad(services, sessionHandler, details, options, manager);
-
-    // The manager's destructor waits for its source and launcher threads.
-    manager.reset();
     FinishInstallerRun(sessionHandler, services);
     return code;
+}
+
+} // namespace
+
+int RunSetup(const std::wstring& commandLine, IStartupServices& services)
+{
+    try {
+        return RunChecksAndInstallation(commandLine, services);
+    } catch (...) {
+        // Thrown before the run got past the checks, or by its end: no exception ends the process.
+        return EC_NoResult;
+    }
 }
 
 void FinishInstallerRun(const std::shared_ptr<IGASessionHandler>& sessionHandler, IStartupServices& services)

@@ -9,7 +9,8 @@
 namespace CustomInstaller {
 
 // The whole run of the setup program for one command line (without the
-// program name); answers the process exit code.
+// program name); answers the process exit code. Throws nothing: a run that
+// threw answers 99, after the common end once it got past the instance checks.
 int RunSetup(const std::wstring& commandLine, IStartupServices& services);
 
 // The common end of every run that got past the instance checks. The session

@@ -106,30 +106,47 @@ TEST(Downloader, DownloadsSeveralMegabytesWithProgressAndDigest)
     }
 }
 
-TEST(Downloader, WrongDataOrDigestTakesThreeAttemptsAndLeavesNoFile)
+TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
 {
     const std::string data = Loopback::Pattern(300000);
     Served("data.bin", data);
     const std::wstring target = Target(L"data-copy.bin");
-    const std::pair<std::string, std::wstring> cases[] = {
-        {"/data.bin", L"00000000000000000000000000000000"},
-        {"/data.bin?corrupt=1", L""},
+    std::wstring own;
+    Loopback::WriteBytes(Target(L"probe.bin"), data);
+    ASSERT_EQ(FileMd5(Target(L"probe.bin"), own), DR_Ok);
+    struct Case {
+        const char* path;
+        std::wstring md5;
+        EDownloadStatus status;
+        std::size_t requests;
+        int pauses;
     };
-    for (const auto& [path, md5] : cases) {
+    const Case cases[] = {
+        {"/data.bin", L"00000000000000000000000000000000", Md5Mismatch, 3, 0},
+        {"/data.bin?corrupt=1", own, Md5Mismatch, 3, 0},
+        // Whole answers that end short: ten re-sends that bring no new byte end an attempt.
+        {"/data.bin?more=100&norange=1", own, ReceiveFailed, 33, 30},
+        {"/data.bin?part=50,25&norange=1", own, ReceiveFailed, 33, 30},
+        // A re-send refused, or answered with nothing, ends its attempt at once.
+        {"/data.bin?more=100", own, ReceiveFailed, 6, 3},
+        {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3},
+    };
+    for (const Case& c : cases) {
         Loopback::WriteBytes(target, "an older file");
         const std::size_t before = Loopback::Requests("files").size();
-        std::wstring expected = md5;
-        if (expected.empty()) {
-            Loopback::WriteBytes(Target(L"probe.bin"), data);
-            ASSERT_EQ(FileMd5(Target(L"probe.bin"), expected), DR_Ok);
-        }
-        Download download(Loopback::Url("files", path), expected);
+        Download download(Loopback::Url("files", c.path), c.md5);
+        int pauses = 0;
+        CTransferOptions options;
+        // A download that would go on for ever is stopped at its 50th pause.
+        options.sleeper = [&pauses](std::chrono::milliseconds) { return ++pauses < 50; };
+        download.downloader.SetTransferOptions(options);
         ASSERT_TRUE(download.downloader.DownloadToFile(target));
         download.downloader.Wait();
-        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Md5Mismatch}) << path;
-        EXPECT_EQ(Loopback::Requests("files").size() - before, 3u) << path;
-        EXPECT_FALSE(Loopback::Exists(target)) << path;
-        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << path;
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{c.status}) << c.path;
+        EXPECT_EQ(Loopback::Requests("files").size() - before, c.requests) << c.path;
+        EXPECT_EQ(pauses, c.pauses) << c.path;
+        EXPECT_FALSE(Loopback::Exists(target)) << c.path;
+        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << c.path;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <thread>
 #include <tuple>
 
@@ -108,6 +109,34 @@ TEST(ProgressSenderTest, WithoutAPageOrWithBadBoundsNothingIsSent)
     }
     EXPECT_EQ(sleeper.pauses->load(), 0);
     EXPECT_TRUE(page->Progress().empty());
+}
+
+// A page call that throws on the sender's thread ends the steps, not the process; Stop
+// still shows the end.
+TEST(ProgressSenderTest, APageCallThatThrowsEndsOnlyTheSteps)
+{
+    class CFailingPage final : public KvTest::CRecordingPage {
+    public:
+        std::atomic<bool> failed{false};
+        void OnProgress(float percent) override
+        {
+            if (!failed.exchange(true)) {
+                throw std::bad_alloc();
+            }
+            CRecordingPage::OnProgress(percent);
+        }
+    };
+    const auto page = std::make_shared<CFailingPage>();
+    CCountedSleeper sleeper;
+    CProgressSender sender(page, Start, End, Interval, Factor, sleeper.Make(5));
+    sender.Start();
+    for (int i = 0; i < 5000 && !page->failed.load(); ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(page->failed.load());
+    sender.Stop();
+    EXPECT_EQ(page->Progress(), std::vector<float>{End});
+    EXPECT_EQ(sleeper.pauses->load(), 1);
 }
 
 TEST(ProgressSenderTest, DestructionStopsASenderThatNobodyStopped)

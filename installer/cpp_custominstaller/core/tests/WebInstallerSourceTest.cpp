@@ -91,10 +91,9 @@ protected:
 
     std::unique_ptr<CWebInstallerSource> Source(std::wstring serviceUrl = Loopback::Url("component", "/component"))
     {
-        return std::make_unique<CWebInstallerSource>(m_options, std::move(serviceUrl), m_analytics, [this](auto) {
-            ++m_pauses;
-            return m_pauseAnswer;
-        });
+        // A run that would go on for ever is stopped at its 50th pause.
+        return std::make_unique<CWebInstallerSource>(m_options, std::move(serviceUrl), m_analytics,
+                                                     [this](auto) { return ++m_pauses < 50 && m_pauseAnswer; });
     }
     void RunToTheEnd(CWebInstallerSource& source)
     {
@@ -211,12 +210,33 @@ TEST_F(WebInstallerSourceTest, AnAnswerWithoutTheComponentGoesStraightToTheLastQ
 
 TEST_F(WebInstallerSourceTest, AFailedDownloadShowsHalfTheBarAndReportsItsStatus)
 {
-    ScriptAllQueries(Answer("7.0.0.1125", m_fileUrl, "00000000000000000000000000000000"));
-    RunToTheEnd(*Source());
-    EXPECT_EQ(m_manager->Outcomes(), Calls{"failed"});
-    EXPECT_EQ(m_analytics->Hits(), Calls{"exception /ID1_/1/2"});
-    EXPECT_EQ(m_page->Progress().back(), 50.0f);
-    EXPECT_FALSE(m_manager->Installer());
+    const std::string md5 = Cxx::Core::Utils::WideToUtf8String(Loopback::PatternMd5);
+    struct Case {
+        std::string url;
+        std::string md5;
+        std::string hit;
+        int pauses;
+    };
+    const Case cases[] = {
+        {m_fileUrl, "00000000000000000000000000000000", "exception /ID1_/1/2", 0},
+        // Whole answers that always end 100 bytes short: three attempts of ten re-sends each.
+        {m_fileUrl + "?more=100&norange=1", md5, "exception /ID1_/5/2", 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        m_manager = std::make_shared<CRecordingManager>();
+        m_page = std::make_shared<KvTest::CRecordingPage>();
+        m_analytics = std::make_shared<KvTest::CRecordingAnalytics>();
+        m_pauses = 0;
+        ScriptAllQueries(Answer("7.0.0.1125", c.url, c.md5));
+        RunToTheEnd(*Source());
+        EXPECT_EQ(m_manager->Outcomes(), Calls{"failed"});
+        EXPECT_EQ(m_analytics->Hits(), Calls{c.hit});
+        EXPECT_EQ(m_pauses, c.pauses);
+        ASSERT_FALSE(m_page->Progress().empty());
+        EXPECT_EQ(m_page->Progress().back(), 50.0f);
+        EXPECT_FALSE(m_manager->Installer());
+    }
 }
 
 // The protocol refuses a record with an empty field, so such an answer names no component.

@@ -156,4 +156,12 @@ TEST_F(InstallerWindow, AClosedWindowLetsLateCallsOfTheInstallationGo)
     ASSERT_TRUE(late.PumpUntilDone(5000));
     ASSERT_EQ(window.page.Run(L"var shown = String(started) + ' ' + calls.join();"), S_OK);
     EXPECT_EQ(std::wstring(window.page.Global(L"shown").Get().bstrVal), L"true started");
+
+    // A script still running (an unload handler) starts no run and opens no child any more.
+    const std::wstring page = BrowserControl::Tests::ScriptText(m_pages.Url(L"index.html"));
+    const std::wstring unloading = L"var shown = [external.installer.start({}),"
+                                   L" external.childWindow.createWindow(" + page + L", '', 'Center')].join();";
+    ASSERT_EQ(window.page.Run(unloading), S_OK);
+    EXPECT_EQ(std::wstring(window.page.Global(L"shown").Get().bstrVal), L"false,false");
+    EXPECT_EQ(m_manager->callbacks.size(), 1u);
 }

@@ -1,7 +1,8 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { launchBrowser, openPage, MAIN_EXE, INSTALL_DIR } = require('./support');
+const { launchBrowser, openPage, contrastRatio, MAIN_EXE, INSTALL_DIR } = require('./support');
+const texts = require('../src/locales/en.json');
 
 const ORIGIN = process.env.KV_ACTION_LINK_ORIGIN;
 let browser;
@@ -23,9 +24,22 @@ async function callsSince(p, from) {
   return (await p.calls()).slice(from);
 }
 
-// The host calls onStarted from within start.
+// The host calls onStarted and onProgress(0) from within start.
 const installAndStart = (p) => p.page.click('text=Install Now');
 const openBox = (p) => p.page.evaluate(() => window.closeDialogRequested());
+
+// The images by the files the program writes out for them.
+const media = (name) => `static/media/${name}.svg`;
+const SUCCESS_IMAGE = media('success.078a4d36b2e13efb91dbf907c6fadcc7');
+const FAILURE_IMAGE = media('error.c9bbb83eda3a6e2cd9b200e62ab6d209');
+const PANELS = [
+  ['Go Paperless', 'screen-1.7f49a557c4f1a5fc1936903f9e107c3f'],
+  ['Protect Documents', 'screen-2.84c9c98c798cee57ccdd3ce906c3812d'],
+  ['Digitally Sign Documents', 'screen-3.1297bdd4206f3c56e9acde7fa9623296'],
+  ['Work Offline', 'screen-4.5214002d4a5a91bc644fa5c4a394ec44'],
+  ['Customize Documents', 'screen-5.b929c432cce60fdf663faf46ec26c2f1'],
+  ['Manage Documents', 'screen-6.7ffd1d1151d49eb960db82bf07b750f2']
+].map(([title, image], i) => [title, texts[`progressScreenContent${i + 1}`], media(image)]);
 
 const event = (action, screen) => ['ga.sendEvent', action, 'Install', screen, -1];
 const closed = [['basewnd.hide'], ['basewnd.close']];
@@ -48,11 +62,12 @@ test('the root font size and the window follow the DPI; no or zero DPI counts as
 
 // Checks that the panel holds for just under 8 s and then turns.
 async function panelTurn(p) {
-  const title = await p.text('.panel-title');
+  const shown = async () => [await p.text('.panel-title'), await p.text('.panel-text'), await p.image('.panel-image')];
+  const panel = await shown();
   await p.run(7999);
-  assert.equal(await p.text('.panel-title'), title);
+  assert.deepEqual(await shown(), panel);
   await p.run(1);
-  return title;
+  return panel;
 }
 
 test('Install Now starts with four callbacks (no onCancel), and the panels turn every 8 s', () =>
@@ -60,14 +75,14 @@ test('Install Now starts with four callbacks (no onCancel), and the panels turn 
     await installAndStart(p);
     assert.deepEqual(await callsSince(p, 1),
       [event('InstallNow', 'Welcome'), ['installer.start', ['onStarted', 'onProgress', 'onError', 'onFinish']]]);
-    const titles = [];
-    for (let i = 0; i < 7; i++) titles.push(await panelTurn(p));
-    assert.deepEqual(titles, ['Go Paperless', 'Protect Documents', 'Digitally Sign Documents', 'Work Offline',
-      'Customize Documents', 'Manage Documents', 'Go Paperless']);
+    const panels = [];
+    for (let i = 0; i < 7; i++) panels.push(await panelTurn(p));
+    assert.deepEqual(panels, [...PANELS, PANELS[0]]);
     assert.equal(await p.text('.progress-left'), 'Installing Vellix PDF Pro...');
   }));
 
-test('the bar shows the latest progress after 300 ms, within 0..100, and a status change cancels a refresh', () =>
+test('the bar shows the latest progress after 300 ms, rounded, within 0..100; a status change cancels a refresh, ' +
+  'and a report after the end changes nothing shown', () =>
   withPage({}, async (p) => {
     await installAndStart(p);
     const bar = async () => [await p.text('.progress-right'),
@@ -81,16 +96,21 @@ test('the bar shows the latest progress after 300 ms, within 0..100, and a statu
     await p.run(1);
     assert.deepEqual(await bar(), ['43% Completed', '42.57%']);
     // Infinity is what a download with a Content-Length of 0 reports.
-    for (const [value, shown] of [[1000, 100], [-5, 0], [Infinity, 100], [NaN, 0]]) {
+    for (const [value, label, width] of [[61.234, 61, '61.23%'], [1000, 100, '100%'], [-5, 0, '0%'],
+      [Infinity, 100, '100%'], [NaN, 0, '0%']]) {
       await p.host('onProgress', value);
       await p.run(300);
-      assert.deepEqual(await bar(), [`${Math.round(shown)}% Completed`, `${shown}%`], `progress ${value}`);
+      assert.deepEqual(await bar(), [`${label}% Completed`, width], `progress ${value}`);
     }
     await p.host('onProgress', 70);
     await p.host('onFinish');
-    await p.run(300);
-    assert.equal(await p.text('.title'), 'Installation Successfully completed!');
-    assert.deepEqual(await bar(), ['100% Completed', '100%']);
+    for (const late of [false, true]) {
+      if (late) await p.host('onProgress', 55);
+      await p.run(300);
+      assert.deepEqual(await p.page.locator('.title').allInnerTexts(), ['Installation Successfully completed!']);
+      assert.equal(await p.image('.result-image'), SUCCESS_IMAGE);
+      assert.deepEqual(await bar(), ['100% Completed', '100%']);
+    }
   }));
 
 test('Try Again after an error starts with the same callbacks, the bar at 0 and the panel where it stopped', () =>
@@ -104,68 +124,101 @@ test('Try Again after an error starts with the same callbacks, the bar at 0 and 
     // The panel timer must stand still outside the installation.
     await p.run(24000);
     assert.equal(await p.text('.title'), 'Installation was not successful');
+    assert.equal(await p.image('.result-image'), FAILURE_IMAGE);
     const before = (await p.calls()).length;
     await p.page.click('text=Try Again');
     assert.deepEqual(await callsSince(p, before),
       [event('TryAgain', 'InstallFailure'), ['installer.start', ['onStarted', 'onProgress', 'onError', 'onFinish']]]);
     assert.equal(await p.page.evaluate(() => window.hostCallbackObjects[0] === window.hostCallbackObjects[1]), true);
     assert.equal(await p.text('.progress-right'), '0% Completed');
-    assert.equal(await panelTurn(p), 'Protect Documents');
-    assert.equal(await p.text('.panel-title'), 'Digitally Sign Documents');
+    assert.deepEqual(await panelTurn(p), PANELS[1]);
+    assert.equal(await p.text('.panel-title'), PANELS[2][0]);
   }));
 
 test('closing asks first, and closes only when allowed', async (t) => {
   const toPanel3 = async (p) => { await installAndStart(p); await p.run(16000); };
   const toSuccess = async (p) => { await installAndStart(p); await p.host('onFinish'); };
   const toFailure = async (p) => { await installAndStart(p); await p.host('onError'); };
-  const confirm = 'Are you sure you want to quit Vellix PDF Pro?';
+  // The box as it opens, and the button that has the focus after each key.
+  const keys = ['Escape', 'a', 'Tab', 'Tab', 'Tab', 'Shift+Tab', 'Shift+Tab'];
+  const wait = { icon: media('warning.7ffdd70cf8b8059d2c5e79172bbcf3b9'),
+    message: 'Please wait for the installation to be completed', buttons: ['OK'], focus: keys.map(() => 'OK') };
+  const ask = { icon: media('info.7d8c80d06facdffa020c52b173712ec5'),
+    message: 'Are you sure you want to quit Vellix PDF Pro?', buttons: ['Yes', 'No'],
+    focus: ['Yes', 'Yes', 'No', 'Yes', 'No', 'Yes', 'No'] };
+  // An answer is a key for the focused button or a click on a named one.
   for (const c of [
-    { name: 'during the installation', setup: toPanel3, message: 'Please wait for the installation to be completed',
-      buttons: ['OK'], answer: 'OK', calls: [event('Close', 'ProgressScreen3')] },
-    { name: 'declined on the welcome screen', message: confirm, buttons: ['Yes', 'No'], answer: 'No',
-      calls: [event('Close', 'Welcome')] },
-    { name: 'confirmed on the welcome screen', message: confirm, buttons: ['Yes', 'No'], answer: 'Yes',
-      calls: [event('Close', 'Welcome'), event('InstallerCancelW', 'Welcome'), ...closed] },
-    { name: 'confirmed after a failure', setup: toFailure, message: confirm, buttons: ['Yes', 'No'], answer: 'Yes',
-      calls: [event('Close', 'InstallFailure'), event('InstallerCancelW', 'InstallFailure'), ...closed] },
-    { name: 'confirmed after success', setup: toSuccess, message: confirm, buttons: ['Yes', 'No'], answer: 'Yes',
-      calls: [event('Close', 'InstallSuccess'), ['system.getMainExecutablePath', 'QXPDF'],
-        ['process.execute', MAIN_EXE, '--open-post-install-url'], ...closed] }
+    { name: 'during the installation', setup: toPanel3, screen: 'ProgressScreen3', box: wait, answer: 'Enter',
+      calls: [] },
+    { name: 'declined on the welcome screen', screen: 'Welcome', box: ask, answer: 'Space', calls: [] },
+    { name: 'confirmed on the welcome screen', screen: 'Welcome', box: ask, answer: 'text=Yes',
+      calls: [event('InstallerCancelW', 'Welcome'), ...closed] },
+    { name: 'confirmed after a failure', setup: toFailure, screen: 'InstallFailure', box: ask, answer: 'text=Yes',
+      calls: [event('InstallerCancelW', 'InstallFailure'), ...closed] },
+    { name: 'confirmed after success', setup: toSuccess, screen: 'InstallSuccess', box: ask, answer: 'text=Yes',
+      calls: [['system.getMainExecutablePath', 'QXPDF'], ['process.execute', MAIN_EXE, '--open-post-install-url'],
+        ...closed] }
   ]) {
     await t.test(c.name, () => withPage({}, async (p) => {
       if (c.setup) await c.setup(p);
+      assert.deepEqual([await p.image('.close img'), await p.image('.logo')],
+        [media('close.59447f87397972547d7ee862119c1888'), media('product-logo.6bc6e7db422df5f94f1dce2a7d655af9')]);
       const before = (await p.calls()).length;
-      // A second request while the box is open, as from Alt+F4, neither stacks a box nor sends an event.
+      const focused = () => p.page.evaluate(() => (document.activeElement.closest('.message-buttons')
+        ? document.activeElement.textContent : document.activeElement.tagName));
+      // The page's own button; then a second request while the box is open, as from Alt+F4, neither
+      // stacks a box nor sends an event.
+      await p.page.click('.close');
       await openBox(p);
-      await openBox(p);
-      assert.equal(await p.text('.message-text'), c.message);
-      assert.deepEqual(await p.page.locator('.message-buttons button').allInnerTexts(), c.buttons);
+      assert.deepEqual({ icon: await p.image('.message-icon'), message: await p.text('.message-text'),
+        buttons: await p.page.locator('.message-buttons button').allInnerTexts(), focus: await focused() },
+      { ...c.box, focus: c.box.buttons[0] });
       // Neither the footer logo nor, from the keyboard, the controls behind show through the overlay.
       assert.equal(await p.page.locator('.logo').evaluate((logo) => {
         const r = logo.getBoundingClientRect();
         return document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2).closest('.overlay') !== null;
       }), true);
-      for (const key of ['Tab', 'Tab', 'Tab', 'Shift+Tab', 'Shift+Tab']) {
+      const focus = [];
+      for (const key of keys) {
         await p.page.keyboard.press(key);
-        assert.equal(await p.page.evaluate(() => document.activeElement.closest('.message-buttons') !== null), true, key);
+        focus.push(await focused());
       }
-      await p.page.click(`.message-buttons >> text=${c.answer}`);
-      assert.deepEqual(await callsSince(p, before), c.calls);
+      assert.deepEqual(focus, c.box.focus);
+      // Nothing goes to the host before the answer.
+      assert.deepEqual(await callsSince(p, before), [event('Close', c.screen)]);
+      assert.equal(await p.page.locator('.message-box').count(), 1);
+      if (c.answer.startsWith('text=')) await p.page.click(`.message-buttons >> ${c.answer}`);
+      else await p.page.keyboard.press(c.answer);
+      assert.deepEqual(await callsSince(p, before), [event('Close', c.screen), ...c.calls]);
       assert.equal(await p.page.locator('.message-box').count(), 0);
     }));
   }
 });
 
-test('a status change closes an open Yes/No box as declined', () => withPage({}, async (p) => {
-  await installAndStart(p);
-  await p.host('onError');
-  const before = (await p.calls()).length;
-  await openBox(p);
-  await p.host('onStarted');
-  assert.equal(await p.page.locator('.message-box').count(), 0);
-  assert.equal(await p.text('.progress-left'), 'Installing Vellix PDF Pro...');
-  assert.deepEqual(await callsSince(p, before), [event('Close', 'InstallFailure')]);
-}));
+test('a status change closes an open box as cancelled; onProgress, even after the outcome, changes only the progress',
+  () => withPage({}, async (p) => {
+    const box = () => p.page.locator('.message-text').allInnerTexts();
+    await installAndStart(p);
+    const before = (await p.calls()).length;
+    await openBox(p);
+    await p.host('onProgress', 20);
+    await p.run(300);
+    assert.deepEqual(await box(), ['Please wait for the installation to be completed']);
+    assert.equal(await p.text('.progress-right'), '20% Completed');
+    await p.host('onError');
+    assert.deepEqual(await box(), []);
+    await p.page.click('.close');
+    await p.host('onProgress', 80);
+    await p.run(300);
+    assert.deepEqual(await box(), ['Are you sure you want to quit Vellix PDF Pro?']);
+    assert.deepEqual(await p.page.locator('.title').allInnerTexts(), ['Installation was not successful']);
+    assert.equal(await p.page.locator('.progress').count(), 0);
+    await p.host('onStarted');
+    assert.deepEqual(await box(), []);
+    assert.equal(await p.text('.progress-left'), 'Installing Vellix PDF Pro...');
+    assert.deepEqual(await callsSince(p, before),
+      [event('Close', 'ProgressScreen1'), event('Close', 'InstallFailure')]);
+  }));
 
 test('the start button starts the product twice and closes only when the first start worked', async (t) => {
   const open = `--first-start-after-install --open --in="${INSTALL_DIR}Vellix PDF Pro User Guide.pdf"`;
@@ -182,14 +235,21 @@ test('the start button starts the product twice and closes only when the first s
   }
 });
 
-test('the agreement links are React elements that open their templates unfilled', async (t) => {
+test('the agreement links are React elements, legible, that open their templates unfilled', async (t) => {
   for (const [link, action, type] of [['EULA', 'EULA', 'EULA'], ['Privacy Policy', 'PP', 'PPolicy']]) {
     await t.test(link, () => withPage({}, async (p) => {
+      assert.equal(await p.text('.welcome .title'), 'Welcome to Vellix PDF Pro Installer');
       assert.deepEqual(await p.page.locator('.agreement').evaluate((e) => [e.textContent,
         Array.prototype.map.call(e.childNodes, (n) => n.nodeName).join(' ')]),
       ['By installing or using this product, you agree to its EULA and Privacy Policy', '#text A #text A']);
+      // Text this small needs 4.5:1 against all that lies behind it.
+      const selector = `.agreement >> text=${link}`;
+      const colour = (await p.page.locator(selector).evaluate((e) => getComputedStyle(e).color))
+        .match(/\d+/g).map(Number);
+      const contrast = Math.min(...(await p.backdrop(selector)).map((behind) => contrastRatio(colour, behind)));
+      assert.ok(contrast >= 4.5, `contrast ${contrast.toFixed(2)}:1`);
       const address = p.page.url();
-      await p.page.click(`.agreement >> text=${link}`);
+      await p.page.click(selector);
       assert.equal(p.page.url(), address);
       assert.deepEqual(await callsSince(p, 1), [event(action, 'Welcome'), ['system.openInDefaultBrowser',
         `${ORIGIN}/action/?product={{product}}&LinkType=${type}&Language={{langid}}` +

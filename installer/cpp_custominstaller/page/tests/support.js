@@ -46,6 +46,7 @@ function installStandInHost(options) {
       start: method('installer', 'start', function (callbacks) {
         window.hostCallbackObjects.push(callbacks);
         callbacks.onStarted();
+        callbacks.onProgress(0);
         return true;
       })
     },
@@ -97,9 +98,46 @@ async function openPage(browser, options) {
       if (typeof callbacks[member] === 'function') callbacks[member].apply(null, values);
     }, [name, args]),
     text: (selector) => page.locator(selector).innerText(),
+    // The file an image shows, from the page's folder, once it has loaded.
+    image: (selector) => page.locator(selector).evaluate((img) => new Promise((resolve) => {
+      const done = () => resolve(img.naturalWidth > 0
+        ? img.src.slice(img.baseURI.replace(/[^/]*$/, '').length) : `not loaded: ${img.src}`);
+      if (img.complete) done();
+      else ['load', 'error'].forEach((name) => img.addEventListener(name, done));
+    })),
+    // The colours behind an element, its own text hidden, as [r, g, b].
+    backdrop: async (selector) => {
+      const element = page.locator(selector);
+      await element.evaluate((e) => { e.style.visibility = 'hidden'; });
+      const png = await page.screenshot({ clip: await element.boundingBox() });
+      await element.evaluate((e) => { e.style.visibility = ''; });
+      return page.evaluate(async (data) => {
+        const img = new Image();
+        img.src = 'data:image/png;base64,' + data;
+        await img.decode();
+        const canvas = document.createElement('canvas');
+        canvas.width = img.width;
+        canvas.height = img.height;
+        const context = canvas.getContext('2d');
+        context.drawImage(img, 0, 0);
+        const pixels = context.getImageData(0, 0, img.width, img.height).data;
+        const colours = new Set();
+        for (let i = 0; i < pixels.length; i += 4) colours.add([pixels[i], pixels[i + 1], pixels[i + 2]].join());
+        return [...colours].map((c) => c.split(',').map(Number));
+      }, png.toString('base64'));
+    },
     run: (ms) => page.clock.runFor(ms),
     close: () => context.close()
   };
 }
 
-module.exports = { launchBrowser, openPage, MAIN_EXE, INSTALL_DIR };
+// The contrast ratio of two sRGB colours given as [r, g, b], from 1 to 21.
+function contrastRatio(a, b) {
+  const luminance = (rgb) => rgb.map((v) => v / 255)
+    .map((v) => (v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4)))
+    .reduce((sum, v, i) => sum + v * [0.2126, 0.7152, 0.0722][i], 0);
+  const [light, dark] = [luminance(a), luminance(b)].sort((x, y) => y - x);
+  return (light + 0.05) / (dark + 0.05);
+}
+
+module.exports = { launchBrowser, openPage, contrastRatio, MAIN_EXE, INSTALL_DIR };

@@ -8,10 +8,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -94,6 +98,9 @@ public:
     int windowResult = 1;
     bool pageStarts = true;
     std::function<void()> webWait;
+    // The step that throws, by the name it logs, and what.
+    std::string throwAt;
+    std::exception_ptr thrown;
 
     // Records.
     Log log;
@@ -118,6 +125,7 @@ public:
     bool IsSetupAlreadyRunning() override
     {
         log.push_back("IsSetupAlreadyRunning");
+        ThrowAt("IsSetupAlreadyRunning");
         return setupRunning;
     }
     void ReleaseInstance() override { log.push_back("ReleaseInstance"); }
@@ -185,14 +193,23 @@ public:
         if (pageStarts) {
             manager->Start(nullptr);
         }
+        ThrowAt("RunInstallerWindow");
         return windowResult;
     }
 
 private:
+    void ThrowAt(const std::string& step) const
+    {
+        if (step == throwAt) {
+            std::rethrow_exception(thrown);
+        }
+    }
+
     ManagerPtr Make(const std::string& name, const std::optional<int>& state, const SessionHandlerPtr& handler,
                     std::function<void()> onWait = {})
     {
         log.push_back(std::string("Create:") + name + (handler ? "(session)" : "(no session)"));
+        ThrowAt("Create:" + name);
         return state ? std::make_shared<FakeInstallManager>(name, *state, log, std::move(onWait)) : nullptr;
     }
 };
@@ -471,6 +488,41 @@ TEST(Startup, MissingManagersGive99AndEveryRoadStillFinishes)
               (Log{"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
                    "SendEvent(InstallerStartW)", "IsInternetConnected", "Create:silent(no session)",
                    "ReleaseInstance", "DisableBrowserEmulation", "SendEvent(InstallerFinishW)"}));
+}
+
+// From the checks on, whatever the run throws ends it with 99; once past them it first takes the
+// common end, after its manager (the page's files too) has gone.
+TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecks)
+{
+    const Log start = {"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
+                       "SendEvent(InstallerStartW)"};
+    const struct {
+        const wchar_t* commandLine;
+        std::string throwAt;
+        std::exception_ptr thrown;
+        Log log;
+    } cases[] = {
+        {L"/S", "Create:silent", std::make_exception_ptr(std::system_error(std::make_error_code(
+                                     std::errc::resource_unavailable_try_again))),
+         Concat(Concat(start, {"IsInternetConnected", "Create:silent(session)"}), FinishSteps)},
+        {L"/LANG=de", "RunInstallerWindow", std::make_exception_ptr(std::bad_alloc()),
+         Concat(Concat(start, {"Create:web(session)", "UnpackWebUi", "RunInstallerWindow(de)", "web.Start(none)",
+                               "web.destroyed"}),
+                FinishSteps)},
+        {L"/S", "IsSetupAlreadyRunning", std::make_exception_ptr(std::runtime_error("no snapshot")),
+         {"IsFirstInstance", "IsSetupAlreadyRunning"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.throwAt);
+        FakeServices services;
+        services.silentState = Core::IS_Succeeded;
+        services.webState = Core::IS_Succeeded;
+        services.throwAt = c.throwAt;
+        services.thrown = c.thrown;
+        EXPECT_EQ(RunSetup(c.commandLine, services), 99);
+        EXPECT_EQ(services.log, c.log);
+        EXPECT_TRUE(services.pageFolder.empty() || !fs::exists(services.pageFolder));
+    }
 }
 
 TEST(FrontEnds, AManagerThatIsGoneGives99)
