@@ -54,13 +54,35 @@ if(KV_LTO)
 endif()
 target_compile_options(kv_common INTERFACE "$<$<CONFIG:Release>:${KV_RELEASE_OPTIONS}>")
 
-# kv_shipped_program(NAME): a program that users get. Its link drops unused
-# sections (with link-time optimisation in Release) and writes NAME.map beside
-# it (scripts/size-report.py reads it); its debug information is moved to
+# kv_shipped_program(NAME DESCRIPTION IDENTITY): a program that users get. It
+# carries the compatibility manifest (assembly name IDENTITY) and a version
+# block describing it as DESCRIPTION. Its link drops unused sections (with
+# link-time optimisation in Release) and writes NAME.map beside it
+# (scripts/size-report.py reads it); its debug information is moved to
 # NAME.debug there, and the program itself is stripped.
-function(kv_shipped_program name)
-  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/cxx/core/TerminateHandler.cpp)
+function(kv_shipped_program name description identity)
+  set(KV_PROGRAM_NAME ${name})
+  set(KV_PROGRAM_DESCRIPTION ${description})
+  set(KV_PROGRAM_IDENTITY ${identity})
+  if(KV_ARCH STREQUAL "x86_64")
+    set(KV_PROGRAM_CPU amd64)
+  else()
+    set(KV_PROGRAM_CPU x86)
+  endif()
+  set(KV_PROGRAM_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/${name}.manifest)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/program.manifest.in ${KV_PROGRAM_MANIFEST} @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/program.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${name}-program.rc @ONLY)
+  set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${name}-program.rc PROPERTIES
+    OBJECT_DEPENDS ${KV_PROGRAM_MANIFEST})
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/cxx/core/TerminateHandler.cpp
+                                 ${CMAKE_CURRENT_BINARY_DIR}/${name}-program.rc)
   target_link_options(${name} PRIVATE -Wl,--gc-sections -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
+  if(KV_ARCH STREQUAL "i686")
+    # A 32-bit process gets 4 GiB of address space on 64-bit Windows, not 2:
+    # the setup program holds a whole installer in memory. (The 64-bit linker
+    # marks every image so and knows no such option.)
+    target_link_options(${name} PRIVATE -Wl,--large-address-aware)
+  endif()
   if(KV_LTO)
     # The code is compiled at link time, with the link's flags: those of the
     # compile again, after CMake's -O3. No partition at all: GCC 12 for mingw

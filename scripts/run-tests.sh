@@ -24,15 +24,15 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   # wait for them to close it.
   "$KV_WINE" cmd /c exit </dev/null >/dev/null 2>&1
   status=0
-  rm -f "$build/retried-cases.log"
+  rm -rf "$build/retried-cases.log" "$build/retried-cases"
   started=$(mktemp)
   if [ "$#" -gt 0 ] && [ "$1" = "--test-dir" ]; then
     ctest -j "$(nproc)" --output-on-failure --no-tests=error "$@" || status=$?
   else
     ctest --test-dir "$build" -j "$(nproc)" --output-on-failure --no-tests=error "$@" || status=$?
   fi
-  # Only a case that passed and then lost its process to Wine at exit is run
-  # again (tests/support/with_servers.py); every other failure stands.
+  # Only a case whose process Wine lost is run again
+  # (tests/support/with_servers.py); every other failure stands.
   retried=0
   [ -f "$build/retried-cases.log" ] && retried=$(wc -l < "$build/retried-cases.log")
   # CI keeps only the tail of this output: the failed cases'"'"' own words go last.
@@ -47,7 +47,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   fi
   rm -f "$started"
   echo "Cases run again after Wine lost their process: $retried"
-  [ "$retried" -gt 0 ] && sed "s/^/  /" "$build/retried-cases.log"
+  if [ "$retried" -gt 0 ]; then
+    sed "s/^/  /" "$build/retried-cases.log"
+    echo "  (what they printed, and Wine'"'"'s messages of their second run: $build/retried-cases/)"
+  fi
   echo "Architecture tested: $KV_WINE_ARCH"
   wineserver -k || true
   exit $status' bash "$build" "$@"

@@ -8,9 +8,5 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 case "$build" in /*) ;; *) build=$PWD/$build ;; esac
-source "$root/tools/build-arch.sh"
-kv_choose_arch
-echo "test.sh: building and testing the $KV_ARCH programs in $build"
-kv_configure "$build"
-cmake --build "$build" -j "$(nproc)"
+"$root/scripts/build.sh" "$build"
 "$root/scripts/run-tests.sh" "$build" "$@"

@@ -1,4 +1,5 @@
 #include "appmetrics/tests/TestSupport.h"
+#include "cxx/core/SystemUtils.h"
 #include "tests/support/TestProcess.h"
 
 #include <gtest/gtest.h>
@@ -41,15 +42,36 @@ void ExpectCommonFields(const CRecordedHit& hit)
     EXPECT_EQ(hit.Field("ci"), "QXPDF");
 }
 
+// Wine plays the Windows version named under its AppDefaults key for one
+// program; on Windows 10 it tells 10.0 only to a program whose manifest names
+// Windows 10, and 6.2 to any other.
+class CTallixPlaysWindows10 {
+public:
+    CTallixPlaysWindows10()
+    {
+        EXPECT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, Key, L"Version", REG_SZ, L"win10", sizeof(L"win10")),
+                  ERROR_SUCCESS);
+    }
+    ~CTallixPlaysWindows10() { ::RegDeleteKeyW(HKEY_CURRENT_USER, Key); }
+    CTallixPlaysWindows10(const CTallixPlaysWindows10&) = delete;
+    CTallixPlaysWindows10& operator=(const CTallixPlaysWindows10&) = delete;
+
+private:
+    static constexpr const wchar_t* Key = L"Software\\Wine\\AppDefaults\\Tallix.exe";
+};
+
 } // namespace
 
 TEST(TallixProgram, InstallStartSendsSessionStartThenTheEvent)
 {
+    const CTallixPlaysWindows10 windows10;
     ASSERT_EQ(RunTallix(Required + L"-install_start"), 0);
     const auto hits = CCollector::Hits();
     ASSERT_EQ(hits.size(), 2u);
     for (const CRecordedHit& hit : hits) {
         ExpectCommonFields(hit);
+        EXPECT_EQ(hit.userAgent,
+                  AppMetrics::BuildOsDescription(std::make_pair(10u, 0u), Cxx::Core::Utils::Is64BitWindows()));
     }
     EXPECT_EQ(hits[0].Names(), CommonAnd({"t", "ec", "ea", "sc"}));
     EXPECT_EQ(hits[0].Field("ec"), "SessionControl");

@@ -1,4 +1,5 @@
-// Runs Korvane.exe itself: its instance check, its early exits and its image.
+// Runs Korvane.exe itself: its instance check and its early exits; and the
+// images of both programs.
 #include "cxx/core/Handle.h"
 #include "cxx/core/SystemUtils.h"
 #include "cxx/core/TextUtils.h"
@@ -78,23 +79,36 @@ TEST(Korvane, EachRoadEndsAndGivesTheMutexBack)
     EXPECT_FALSE(ProductMutexExists());
 }
 
+// Both programs carry the compatibility manifest and a version block; the
+// setup program also its icon.
 TEST(Korvane, CarriesItsManifestIconAndVersion)
 {
-    const std::wstring path = KorvanePath();
-    EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"ProductName", path), L"Vellix PDF Pro");
-    EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"ProductVersion", path), L"7.0.0.1125");
-    EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"FileVersion", path), L"7.0.0.1125");
+    const struct {
+        std::wstring path;
+        const wchar_t* description;
+        bool icon;
+    } programs[] = {
+        {KorvanePath(), L"Vellix PDF Pro Setup", true},
+        {KvTest::BuiltProgramPath(KV_TALLIX_EXE), L"Vellix PDF Pro analytics event utility", false},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(Cxx::Core::Utils::WideToUtf8String(program.path));
+        EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"FileDescription", program.path), program.description);
+        EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"ProductName", program.path), L"Vellix PDF Pro");
+        EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"ProductVersion", program.path), L"7.0.0.1125");
+        EXPECT_EQ(Cxx::Core::Utils::GetFileVersionString(L"FileVersion", program.path), L"7.0.0.1125");
 
-    const KvTest::CDataModule image = KvTest::LoadDataModule(path);
-    ASSERT_TRUE(image) << ::GetLastError();
-    EXPECT_NE(::FindResourceW(image.Get(), MAKEINTRESOURCEW(101), RT_GROUP_ICON), nullptr);
+        const KvTest::CDataModule image = KvTest::LoadDataModule(program.path);
+        ASSERT_TRUE(image) << ::GetLastError();
+        EXPECT_EQ(::FindResourceW(image.Get(), MAKEINTRESOURCEW(101), RT_GROUP_ICON) != nullptr, program.icon);
 
-    HRSRC manifestInfo = ::FindResourceW(image.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
-    ASSERT_NE(manifestInfo, nullptr);
-    HGLOBAL manifestData = ::LoadResource(image.Get(), manifestInfo);
-    ASSERT_NE(manifestData, nullptr);
-    const std::string manifest(static_cast<const char*>(::LockResource(manifestData)),
-                               ::SizeofResource(image.Get(), manifestInfo));
-    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+        HRSRC manifestInfo = ::FindResourceW(image.Get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_NE(manifestInfo, nullptr);
+        HGLOBAL manifestData = ::LoadResource(image.Get(), manifestInfo);
+        ASSERT_NE(manifestData, nullptr);
+        const std::string manifest(static_cast<const char*>(::LockResource(manifestData)),
+                                   ::SizeofResource(image.Get(), manifestInfo));
+        EXPECT_NE(manifest.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos);
+        EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    }
 }

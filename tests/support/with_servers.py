@@ -15,15 +15,23 @@ and for all of them:
     KV_SERVER_DIR       the folder (a Unix path)
     KV_SERVER_DIR_WIN   the same folder as Wine sees it (Z:\\...)
 The servers are stopped when the command ends; its exit code is returned,
-except that a GoogleTest case that ends with 0 but without GoogleTest's verdict
-(it passed or was skipped) has failed.
+except that a GoogleTest case has failed when it ends with 0 but without
+GoogleTest's verdict (it passed or was skipped), or when Wine reported an
+unhandled exception in its output, whatever the exit code: Wine's debugger
+then sets the code by chance.
 
-Two failures are Wine's, not the test's, and only they are run once more, with
-fresh servers: a test process that dies of a signal while it exits, after
-GoogleTest printed that its one test passed, and one that ends with an error
-before it printed anything at all (GoogleTest's first line comes at the start
-of main). Each such case is added to $KV_BUILD_DIR/retried-cases.log, with the
-reason, for the run's summary. A failing case always says its exit code.
+Only a process that Wine lost is run once more, with fresh servers: one that
+died of a signal (a Windows program ends with an exit code; only Wine's Unix
+side, or the host, ends it by a signal) without Wine's report of an unhandled
+exception, either after GoogleTest printed that its one test passed or before
+anything at all was printed (GoogleTest's first line comes at the start of
+main). Every exit code stands, whatever was printed: an abort (3), a missing
+DLL or entry point (0xC0000135, 0xC0000139: 53, 57 as Unix sees them) and the
+exception codes are the program's own. Each case run again is added to
+$KV_BUILD_DIR/retried-cases.log, with the reason, for the run's summary, and
+what both runs printed, the second one with Wine's error and process messages
+on, goes to $KV_BUILD_DIR/retried-cases/CASE.log. A failing case always says
+its exit code.
 """
 import os
 import re
@@ -38,30 +46,61 @@ SERVERS = os.path.join(os.path.dirname(HERE), "servers")
 
 PASSED_ONE = re.compile(r"^\[  PASSED  \] 1 test\.", re.MULTILINE)
 SKIPPED_ONE = re.compile(r"^\[  SKIPPED \] 1 test,", re.MULTILINE)
+# Wine's report of an unhandled exception: the process that raised it prints
+# "wine: Unhandled page fault on write access to ... (thread 0024), starting
+# debugger..." on its standard error (whatever WINEDEBUG says), and the
+# debugger "Unhandled exception: ..." on the process's standard output.
+CRASH_REPORT = re.compile(r"wine: [^\n]*\(thread [0-9a-f]+\), starting debugger|^Unhandled exception: ",
+                          re.MULTILINE)
+# Wine's channels for the second run of a case whose process Wine lost.
+RETRY_WINEDEBUG = "err+all,warn+process,warn+seh,warn+module"
+
+
+class Run:
+    """What one run of the command did."""
+
+    def __init__(self, status, out="", err=""):
+        self.status = status
+        self.out = out
+        self.err = err
+
+    def printed(self):
+        return self.out or self.err
+
+    def crash_report(self):
+        found = CRASH_REPORT.search(self.err) or CRASH_REPORT.search(self.out)
+        return found and found.group(0)
 
 
 def run_command(command, env):
-    """Runs the command, passing its output on as it comes; (status, output)."""
-    proc = subprocess.Popen(command, env=env, stdout=subprocess.PIPE)
-    chunks = []
+    """Runs the command, passing its output on as it comes."""
+    proc = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    streams = {proc.stdout: [], proc.stderr: []}
 
-    def forward():
-        for chunk in iter(lambda: proc.stdout.read1(65536), b""):
-            chunks.append(chunk)
-            sys.stdout.buffer.write(chunk)
-            sys.stdout.buffer.flush()
+    def forward(pipe, sink):
+        for chunk in iter(lambda: pipe.read1(65536), b""):
+            streams[pipe].append(chunk)
+            sink.buffer.write(chunk)
+            sink.buffer.flush()
 
-    # Wine's own background processes may inherit the pipe and keep it open:
-    # the command's end, not the pipe's, ends the run.
-    reader = threading.Thread(target=forward, daemon=True)
-    reader.start()
+    # Wine's own background processes may inherit the pipes and keep them
+    # open: the command's end, not the pipes', ends the run.
+    readers = [threading.Thread(target=forward, args=(proc.stdout, sys.stdout), daemon=True),
+               threading.Thread(target=forward, args=(proc.stderr, sys.stderr), daemon=True)]
+    for reader in readers:
+        reader.start()
     status = proc.wait()
-    reader.join(timeout=2)
-    return status, b"".join(chunks).decode("utf-8", "replace")
+    for reader in readers:
+        reader.join(timeout=2)
+
+    def text(pipe):
+        return b"".join(streams[pipe]).decode("utf-8", "replace")
+
+    return Run(status, text(proc.stdout), text(proc.stderr))
 
 
-def run_with_servers(names, command):
-    env = dict(os.environ)
+def run_with_servers(names, command, env):
+    env = dict(env)
     procs = []
     with tempfile.TemporaryDirectory(prefix="kv-servers-") as folder:
         env["KV_SERVER_DIR"] = folder
@@ -79,7 +118,7 @@ def run_with_servers(names, command):
                 line = proc.stdout.readline().split()
                 if len(line) != 2 or line[0] != "PORT":
                     sys.stderr.write("server %s did not start\n" % name)
-                    return 3, ""
+                    return Run(3)
                 env["KV_%s_PORT" % name.upper()] = line[1]
             return run_command(command, env)
         finally:
@@ -92,12 +131,14 @@ def run_with_servers(names, command):
                     proc.kill()
 
 
-def wine_lost(status, output):
+def wine_lost(run):
     """Why a run says nothing about its case, or None when it does."""
-    if status < 0 and PASSED_ONE.search(output):
-        return "passed, then Wine died of signal %d at exit" % -status
-    if status != 0 and not output:
-        return "ended with %s before printing anything" % describe(status)
+    if run.status >= 0 or run.crash_report():
+        return None
+    if PASSED_ONE.search(run.out):
+        return "passed, then Wine died of signal %d at exit" % -run.status
+    if not run.printed():
+        return "Wine died of signal %d before printing anything" % -run.status
     return None
 
 
@@ -114,6 +155,17 @@ def gtest_case(command):
     return None
 
 
+def record_retry(build, case, lost, first, second):
+    with open(os.path.join(build, "retried-cases.log"), "a") as log:
+        log.write("%s (%s)\n" % (case, lost))
+    folder = os.path.join(build, "retried-cases")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, re.sub(r"[^\w.-]", "_", case) + ".log"), "a") as log:
+        for title, run in (("first run", first), ("second run, WINEDEBUG=" + RETRY_WINEDEBUG, second)):
+            log.write("=== %s: %s\n--- standard output:\n%s\n--- standard error:\n%s\n"
+                      % (title, describe(run.status), run.out, run.err))
+
+
 def main(argv):
     names = []
     while argv and argv[0] != "--":
@@ -128,25 +180,30 @@ def main(argv):
         sys.stderr.write("with_servers.py: no command\n")
         return 2
 
-    status, output = run_with_servers(names, command)
+    run = run_with_servers(names, command, os.environ)
     case = gtest_case(command)
-    lost = case and wine_lost(status, output)
+    lost = case and wine_lost(run)
     if lost:
         sys.stderr.write("with_servers.py: %s %s; running it again\n" % (case, lost))
+        first = run
+        run = run_with_servers(names, command, dict(os.environ, WINEDEBUG=RETRY_WINEDEBUG))
         build = os.environ.get("KV_BUILD_DIR")
         if build:
-            with open(os.path.join(build, "retried-cases.log"), "a") as log:
-                log.write("%s (%s)\n" % (case, lost))
-        status, output = run_with_servers(names, command)
-    if status != 0:
+            record_retry(build, case, lost, first, run)
+    crash = run.crash_report()
+    if crash:
+        sys.stderr.write("with_servers.py: Wine reported an unhandled exception (%s); the command ended with %s\n"
+                         % (crash, describe(run.status)))
+        return run.status if run.status > 0 else 1
+    if run.status != 0:
         sys.stderr.write("with_servers.py: the command ended with %s%s\n"
-                         % (describe(status), "" if output else ", having printed nothing"))
-    elif case and not (PASSED_ONE.search(output) or SKIPPED_ONE.search(output)):
+                         % (describe(run.status), "" if run.printed() else ", having printed nothing"))
+    elif case and not (PASSED_ONE.search(run.out) or SKIPPED_ONE.search(run.out)):
         # Under Wine a test process that crashed (a stack overflow, say) can
         # still end with 0: only GoogleTest's own verdict counts as a pass.
         sys.stderr.write("with_servers.py: %s ended without GoogleTest's verdict\n" % case)
         return 1
-    return status
+    return run.status
 
 
 if __name__ == "__main__":

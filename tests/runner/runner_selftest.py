@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Checks the verdicts of tests/support/with_servers.py on stand-in programs.
+
+    runner_selftest.py WITH_SERVERS WINE_RUN STAND_IN NO_DLL NO_ENTRY
+
+Each row runs one stand-in case through with_servers.py, as ctest runs every
+case, and says whether the case must pass, whether it may be run again and what
+the runner must say of it.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+
+CASE = "--gtest_filter=StandIn.Passes"
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def main(argv):
+    with_servers, wine_run, stand_in, no_dll, no_entry = argv
+    with tempfile.TemporaryDirectory(prefix="kv-runner-") as folder:
+        marker = os.path.join(folder, "struck")
+
+        def lost_once(before, after):
+            """A stand-in for a process that Wine loses once: it dies of a signal."""
+            script = before + '; [ -e "$1" ] || { touch "$1"; kill -9 $$; }; ' + after
+            return ["sh", "-c", script, "sh", marker, CASE]
+
+        passed = 'echo "[  PASSED  ] 1 test."'
+        crashed = "Wine reported an unhandled exception"
+        # Wine's debugger sets a crashed process's exit code by chance, often 0.
+        crash_then_0 = ["sh", "-c", passed + '; echo "wine: Unhandled page fault on write access to 0000000000000000'
+                        ' at address 0000000140001530 (thread 0024), starting debugger..." >&2; exit 0', "sh", CASE]
+        rows = [
+            # name, command, KV_STAND_IN, passes, run again, what the runner must say
+            ("a passing case", [wine_run, stand_in, CASE], "", True, False, None),
+            ("a crash at exit", [wine_run, stand_in, CASE], "crash-at-exit", False, False, crashed),
+            ("a crash at exit that Wine ends with 0", crash_then_0, "", False, False, crashed),
+            ("a terminate at start in one process", [wine_run, stand_in, CASE],
+             "terminate-once=" + windows_path(marker), False, False, "exit code 3"),
+            ("a missing DLL", [wine_run, no_dll, CASE], "", False, False, "exit code 53"),
+            ("a missing entry point", [wine_run, no_entry, CASE], "", False, False, crashed),
+            ("Wine's loss of a passed process", lost_once(passed, "true"), "", True, True, None),
+            ("Wine's loss of a process before it printed", lost_once("true", passed), "", True, True, None),
+        ]
+        wrong = 0
+        for name, command, setting, must_pass, run_again, says in rows:
+            if os.path.exists(marker):
+                os.remove(marker)
+            build = os.path.join(folder, "build")
+            os.makedirs(build, exist_ok=True)
+            log = os.path.join(build, "retried-cases.log")
+            if os.path.exists(log):
+                os.remove(log)
+            env = dict(os.environ, KV_BUILD_DIR=build, KV_STAND_IN=setting)
+            run = subprocess.run([sys.executable, with_servers, "--"] + command, env=env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+            ran_again = os.path.exists(log)
+            verdict = "%s: %s, %s" % (name, "passed" if run.returncode == 0 else "failed (%d)" % run.returncode,
+                                      "run again" if ran_again else "run once")
+            if (run.returncode == 0) == must_pass and ran_again == run_again and (not says or says in run.stdout):
+                print("ok   " + verdict)
+            else:
+                wrong += 1
+                print("WRONG " + verdict)
+                print("  " + run.stdout.replace("\n", "\n  ")[-3000:])
+        return 1 if wrong else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
