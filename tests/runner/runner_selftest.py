@@ -24,10 +24,14 @@ def main(argv):
     with tempfile.TemporaryDirectory(prefix="kv-runner-") as folder:
         marker = os.path.join(folder, "struck")
 
+        def once(before, end, after):
+            """A stand-in for a process that ends the way END says in its first run only."""
+            script = before + '; [ -e "$1" ] || { touch "$1"; ' + end + '; }; ' + after
+            return ["sh", "-c", script, "sh", marker, CASE]
+
         def lost_once(before, after):
             """A stand-in for a process that Wine loses once: it dies of a signal."""
-            script = before + '; [ -e "$1" ] || { touch "$1"; kill -9 $$; }; ' + after
-            return ["sh", "-c", script, "sh", marker, CASE]
+            return once(before, "kill -9 $$", after)
 
         passed = 'echo "[  PASSED  ] 1 test."'
         crashed = "Wine reported an unhandled exception"
@@ -45,6 +49,10 @@ def main(argv):
             ("a missing entry point", [wine_run, no_entry, CASE], "", False, False, crashed),
             ("Wine's loss of a passed process", lost_once(passed, "true"), "", True, True, None),
             ("Wine's loss of a process before it printed", lost_once("true", passed), "", True, True, None),
+            ("Wine's loss with an exit code before anything was printed", once("true", "exit 1", passed), "",
+             True, True, None),
+            ("a silent abort at start in one process", once("true", "exit 3", passed), "", False, False,
+             "exit code 3"),
         ]
         wrong = 0
         for name, command, setting, must_pass, run_again, says in rows:

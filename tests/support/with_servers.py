@@ -21,13 +21,14 @@ unhandled exception in its output, whatever the exit code: Wine's debugger
 then sets the code by chance.
 
 Only a process that Wine lost is run once more, with fresh servers: one that
-died of a signal (a Windows program ends with an exit code; only Wine's Unix
-side, or the host, ends it by a signal) without Wine's report of an unhandled
-exception, either after GoogleTest printed that its one test passed or before
-anything at all was printed (GoogleTest's first line comes at the start of
-main). Every exit code stands, whatever was printed: an abort (3), a missing
-DLL or entry point (0xC0000135, 0xC0000139: 53, 57 as Unix sees them) and the
-exception codes are the program's own. Each case run again is added to
+died of a signal after GoogleTest printed that its one test passed (a Windows
+program ends with an exit code; only Wine's Unix side, or the host, ends it by
+a signal), and one that ended with an error before anything at all was printed
+on either stream (GoogleTest's first line comes at the start of main), unless
+its code is a program's own: an abort (3) or the loader's refusal of a missing
+DLL or entry point (0xC0000135, 0xC0000139: 53, 57 as Unix sees them). An
+exception code never comes silently: Wine reports the exception, and that
+report fails the case whatever its code. Each case run again is added to
 $KV_BUILD_DIR/retried-cases.log, with the reason, for the run's summary, and
 what both runs printed, the second one with Wine's error and process messages
 on, goes to $KV_BUILD_DIR/retried-cases/CASE.log. A failing case always says
@@ -52,6 +53,9 @@ SKIPPED_ONE = re.compile(r"^\[  SKIPPED \] 1 test,", re.MULTILINE)
 # debugger "Unhandled exception: ..." on the process's standard output.
 CRASH_REPORT = re.compile(r"wine: [^\n]*\(thread [0-9a-f]+\), starting debugger|^Unhandled exception: ",
                           re.MULTILINE)
+# Exit codes of a program's own failure to start, which Wine's loss never is:
+# an abort, a missing DLL, a missing entry point.
+OWN_START_FAILURES = {3, 53, 57}
 # Wine's channels for the second run of a case whose process Wine lost.
 RETRY_WINEDEBUG = "err+all,warn+process,warn+seh,warn+module"
 
@@ -133,12 +137,12 @@ def run_with_servers(names, command, env):
 
 def wine_lost(run):
     """Why a run says nothing about its case, or None when it does."""
-    if run.status >= 0 or run.crash_report():
+    if run.crash_report():
         return None
-    if PASSED_ONE.search(run.out):
+    if run.status < 0 and PASSED_ONE.search(run.out):
         return "passed, then Wine died of signal %d at exit" % -run.status
-    if not run.printed():
-        return "Wine died of signal %d before printing anything" % -run.status
+    if run.status != 0 and not run.printed() and run.status not in OWN_START_FAILURES:
+        return "ended with %s before printing anything" % describe(run.status)
     return None
 
 
