@@ -57,15 +57,6 @@ std::wstring LongFolder(const std::wstring& path)
     return folder;
 }
 
-int HexValue(char digit)
-{
-    if (digit >= '0' && digit <= '9') {
-        return digit - '0';
-    }
-    const char lower = static_cast<char>(digit | 0x20);
-    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
-}
-
 // A URL's path with its percent escapes decoded as UTF-8, beside letters written raw; false
 // when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
 bool DecodeUrlPath(const std::wstring& encoded, std::wstring& decoded)
@@ -76,8 +67,9 @@ bool DecodeUrlPath(const std::wstring& encoded, std::wstring& decoded)
     }
     std::string plain;
     for (std::size_t index = 0; index < bytes.size(); ++index) {
-        const int high = bytes[index] == '%' && index + 2 < bytes.size() ? HexValue(bytes[index + 1]) : -1;
-        const int low = high >= 0 ? HexValue(bytes[index + 2]) : -1;
+        const int high =
+            bytes[index] == '%' && index + 2 < bytes.size() ? Cxx::Core::Utils::HexDigitValue(bytes[index + 1]) : -1;
+        const int low = high >= 0 ? Cxx::Core::Utils::HexDigitValue(bytes[index + 2]) : -1;
         if (low < 0) {
             plain += bytes[index];
             continue;

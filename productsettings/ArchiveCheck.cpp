@@ -1,5 +1,7 @@
 #include "productsettings/ArchiveCheck.h"
 
+#include "cxx/core/TextUtils.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -41,18 +43,13 @@ bool IsCharacterReference(std::wstring_view name)
         return false;
     }
     unsigned long code = 0;
+    const int base = hex ? 16 : 10;
     for (const wchar_t c : digits) {
-        unsigned long digit = 0;
-        if (c >= L'0' && c <= L'9') {
-            digit = c - L'0';
-        } else if (hex && c >= L'a' && c <= L'f') {
-            digit = c - L'a' + 10;
-        } else if (hex && c >= L'A' && c <= L'F') {
-            digit = c - L'A' + 10;
-        } else {
+        const int digit = Cxx::Core::Utils::HexDigitValue(c);
+        if (digit < 0 || digit >= base) {
             return false;
         }
-        code = code * (hex ? 16 : 10) + digit;
+        code = code * base + static_cast<unsigned long>(digit);
         if (code > 0x10FFFF) {
             return false;
         }

@@ -145,6 +145,20 @@ std::wstring GetModuleFilePath()
     }
 }
 
+int HexDigitValue(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9') {
+        return c - L'0';
+    }
+    if (c >= L'a' && c <= L'f') {
+        return c - L'a' + 10;
+    }
+    if (c >= L'A' && c <= L'F') {
+        return c - L'A' + 10;
+    }
+    return -1;
+}
+
 std::wstring DirectoryOfPath(const std::wstring& path)
 {
     const auto slash = path.find_last_of(L'\\');

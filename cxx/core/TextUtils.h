@@ -24,6 +24,9 @@ std::wstring CodePageToWide(const std::string& text, unsigned codePage);
 // conversion fails (buffer then holds an empty text).
 wchar_t* MultiByteToWideWithCodePage(wchar_t* buffer, const char* text, int capacity, unsigned codePage);
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(wchar_t c);
+
 struct VersionNumber {
     std::uint32_t major = 0;
     std::uint32_t minor = 0;

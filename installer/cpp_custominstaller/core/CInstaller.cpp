@@ -1,6 +1,7 @@
 #include "installer/cpp_custominstaller/core/CInstaller.h"
 
 #include "cxx/core/SystemUtils.h"
+#include "cxx/core/TextUtils.h"
 #include "kv_config.h"
 
 #include <cwchar>
@@ -9,25 +10,8 @@
 
 namespace CustomInstaller::Core {
 
+using Cxx::Core::Utils::HexDigitValue;
 using Cxx::Core::Utils::SignerCertificateInfo;
-
-namespace {
-
-int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9') {
-        return c - L'0';
-    }
-    if (c >= L'a' && c <= L'f') {
-        return c - L'a' + 10;
-    }
-    if (c >= L'A' && c <= L'F') {
-        return c - L'A' + 10;
-    }
-    return -1;
-}
-
-} // namespace
 
 std::vector<BYTE> ParseSerialNumber(const std::wstring& text)
 {
@@ -36,7 +20,7 @@ std::vector<BYTE> ParseSerialNumber(const std::wstring& text)
         if (c == L':' || c == L' ') {
             continue;
         }
-        if (HexDigit(c) < 0) {
+        if (HexDigitValue(c) < 0) {
             return {};
         }
         digits += c;
@@ -46,7 +30,7 @@ std::vector<BYTE> ParseSerialNumber(const std::wstring& text)
     }
     std::vector<BYTE> bytes;
     for (size_t i = 0; i < digits.size(); i += 2) {
-        bytes.push_back(static_cast<BYTE>(HexDigit(digits[i]) << 4 | HexDigit(digits[i + 1])));
+        bytes.push_back(static_cast<BYTE>(HexDigitValue(digits[i]) << 4 | HexDigitValue(digits[i + 1])));
     }
     return bytes;
 }
