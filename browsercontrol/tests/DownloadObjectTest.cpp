@@ -44,6 +44,7 @@ public:
     void SendRequest(const std::wstring&, const Http::IParametersSet*, const std::wstring&) override {}
     bool GetStatusCode(std::uint32_t&) override { return false; }
     void SetSleeper(Http::SleepFunction) override {}
+    void SetReadLimits(const Http::CReadLimits&) override {}
 };
 
 // The pauses before re-sends of a broken body pass at once; the host "unsized.test" serves

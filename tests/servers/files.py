@@ -21,6 +21,10 @@ The query of a request changes how it is served (any number of them):
     more=N        announce N bytes more than the file holds, and close after it
     part=P,Q,...  send P per cent of the body to the first request for this path
                   and query, Q to the second (the last to every later one), and close
+    dead=N        once the body has reached byte N, on the first request for this
+                  path and query only, send nothing more and keep the connection
+                  open until the client closes it (a network that went silent)
+    trickle=MS    send the body one byte every MS milliseconds
 Otherwise "Range: bytes=N-" is answered with 206 and Content-Range, and with
 416 when N is at or beyond the file's end.
 
@@ -30,6 +34,7 @@ DIR/requests.jsonl: {"method": ..., "path": ..., "query": ..., "range": ...}
 """
 import http.server
 import os
+import select
 import sys
 import time
 import urllib.parse
@@ -116,17 +121,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
             share = shares[min(self.server.count(("part", self.path)), len(shares) - 1)]
             end = start + (size - start) * share // 100
             drop = end if drop is None else min(drop, end)
+        dead = int(query["dead"]) if "dead" in query else None
+        if dead is not None and (start >= dead or not self.server.first_time(("dead", self.path))):
+            dead = None
+        if dead is not None:
+            drop = dead if drop is None else min(drop, dead)
         throttle = int(query["throttle"]) if "throttle" in query else None
+        if "trickle" in query:
+            throttle = 1000.0 / max(1, int(query["trickle"]))
         corrupt = query.get("corrupt") == "1" or (
             query.get("changed") == "1" and not self.server.first_time(("changed", self.path)))
         if drop is None and throttle is None and not corrupt:
             with open(path, "rb") as source:
                 self.connection.sendfile(source, start, size - start)
             return
-        self.send_slowly(path, start, size, drop, throttle, corrupt)
+        self.send_slowly(path, start, size, drop, throttle, corrupt, dead is not None and drop == dead)
 
-    def send_slowly(self, path, start, size, drop, throttle, corrupt):
-        block = BLOCK if throttle is None else max(1, throttle // 20)
+    def send_slowly(self, path, start, size, drop, throttle, corrupt, go_silent):
+        block = BLOCK if throttle is None else max(1, int(throttle) // 20)
         began = time.monotonic()
         sent = 0
         with open(path, "rb") as source:
@@ -144,6 +156,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 sent += len(data)
                 if drop is not None and position >= drop:
                     self.close_connection = True
+                    if go_silent:
+                        self.wfile.flush()
+                        # Silent, but open: only the client's close (or ten minutes) ends it.
+                        select.select([self.connection], [], [], 600)
                     self.connection.shutdown(2)
                     return
                 if throttle is not None:

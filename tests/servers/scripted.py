@@ -29,6 +29,7 @@ is used up. A behaviour is an object, every member optional:
     "delay"        seconds to wait before answering
     "drop"         true: read the request, record it, close without answering
     "drop_after"   close the connection after this many bytes of the body
+    "trickle"      seconds between the bytes of the body, sent one at a time
                    (Content-Length still announces the whole body)
     "content_length"  false: send no Content-Length and close after the body
 Without a script every request is answered 200 with an empty body.
@@ -174,7 +175,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         drop_after = behaviour.get("drop_after")
         if self.command != "HEAD":
-            self.wfile.write(body if drop_after is None else body[: int(drop_after)])
+            sent = body if drop_after is None else body[: int(drop_after)]
+            if behaviour.get("trickle"):
+                for index in range(len(sent)):
+                    self.wfile.write(sent[index:index + 1])
+                    self.wfile.flush()
+                    time.sleep(float(behaviour["trickle"]))
+            else:
+                self.wfile.write(sent)
         self.wfile.flush()
         if drop_after is not None:
             self.close_connection = True

@@ -35,6 +35,7 @@ public:
     }
     bool GetStatusCode(std::uint32_t&) override { return false; }
     void SetSleeper(Cxx::Network::Http::HttpClient::SleepFunction) override {}
+    void SetReadLimits(const Cxx::Network::Http::HttpClient::CReadLimits&) override {}
 };
 
 // A body that delivers data in chunks of the reader's size and announces the

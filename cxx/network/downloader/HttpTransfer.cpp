@@ -36,6 +36,7 @@ EDownloadStatus Transfer(const CUrl& cracked, std::ostream& stream, int chunkSiz
     if (options.sleeper) {
         connection->SetSleeper(options.sleeper);
     }
+    connection->SetReadLimits(options.limits);
     CDownloadHelperT<TProgressCallback> helper(std::move(connection), objectPath, stream,
                                                static_cast<std::size_t>(chunkSize), std::move(progress), parameters);
     return helper.Receive();

@@ -24,6 +24,8 @@ struct CTransferOptions {
         connect;
     // The pause before each re-send of a broken body; empty keeps the connection's own.
     Http::HttpClient::SleepFunction sleeper;
+    // Time-outs and the stall limit of the GET.
+    Http::HttpClient::CReadLimits limits;
 };
 
 // Gives a string-stream target that holds nothing yet room for size bytes in

@@ -53,6 +53,11 @@ void CForwardingHttpClient::SetSleeper(SleepFunction sleeper)
     m_inner->SetSleeper(std::move(sleeper));
 }
 
+void CForwardingHttpClient::SetReadLimits(const CReadLimits& limits)
+{
+    m_inner->SetReadLimits(limits);
+}
+
 namespace {
 
 template <typename TWinInet, typename TWinHttp>

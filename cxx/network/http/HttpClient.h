@@ -42,6 +42,23 @@ using SleepFunction = std::function<bool(std::chrono::milliseconds)>;
 // The pause every connection uses unless SetSleeper gives another one.
 SleepFunction DefaultSleeper();
 
+// How long an answer may take. A network that goes silent or trickles must
+// end a read, never hold it: a silent one meets the time-out of a single
+// call, a trickling one the stall or answer limit.
+struct CReadLimits {
+    // Connect, send and receive time-out of each call to the network.
+    std::chrono::milliseconds timeout{30000};
+    // A body that brings fewer than stallBytes within stallTime has stalled,
+    // which counts as a break (the low-speed limit of curl and BITS).
+    std::chrono::milliseconds stallTime{60000};
+    std::uint64_t stallBytes = 1024;
+    // A whole answer (ReceiveResponse) that takes longer or is larger fails.
+    std::chrono::milliseconds answerTime{60000};
+    std::size_t answerSize = 1024 * 1024;
+    // The clock of the stall and answer limits; empty means the steady clock.
+    std::function<std::chrono::steady_clock::time_point()> clock;
+};
+
 // One connection to one server, serving one request. Failures throw
 // std::shared_ptr<Exception::CNetworkException>; parameter failures throw
 // Exception::CNetworkException by value.
@@ -64,6 +81,8 @@ public:
     // Used for the pauses between re-sends of a broken download; an empty
     // function means no pause. Defaults to DefaultSleeper().
     virtual void SetSleeper(SleepFunction sleeper) = 0;
+    // Takes effect from the next SendRequest; the defaults hold until then.
+    virtual void SetReadLimits(const CReadLimits& limits) = 0;
 };
 
 // Forwards every operation to a connection over WinInet (useWinInet) or WinHTTP.
@@ -77,6 +96,7 @@ public:
                      const std::wstring& headers) override;
     bool GetStatusCode(std::uint32_t& status) override;
     void SetSleeper(SleepFunction sleeper) override;
+    void SetReadLimits(const CReadLimits& limits) override;
 
 protected:
     explicit CForwardingHttpClient(std::shared_ptr<IConnection> inner);

@@ -49,6 +49,11 @@ void CReadSize::Update(std::size_t read, std::chrono::steady_clock::duration too
     } else if (took > SlowRead) {
         m_size = std::max(m_size / 2, m_chunkSize);
     }
+    const std::chrono::duration<double> seconds = took;
+    const std::chrono::duration<double> slow = SlowRead;
+    // A few bytes come too fast to time: a trickle must not pass for a fast line.
+    m_whole = read >= m_chunkSize / 32 &&
+              static_cast<double>(read) * slow.count() >= static_cast<double>(m_size) * seconds.count();
 }
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

@@ -32,11 +32,12 @@ std::wstring QueryText(const IParametersSet& parameters);
 bool ParseDecimal(const std::wstring& text, std::uint64_t& value);
 
 // How many bytes one read of a body asks for. A synchronous read returns only
-// once it has all it asked for, so reads of the chunk size keep progress and
-// a stop prompt on a slow line, while a fast one spends its time in the calls.
-// The size doubles after each read that came back full within FastRead, up to
-// MaxChunks chunks, and halves (down to one chunk) after one slower than
-// SlowRead.
+// once it has all it asked for: a fast line is read in large reads, which
+// spend less time in the calls, while on a line that would not fill one
+// within SlowRead a read takes only what has arrived, so that progress, a
+// stop and the stall check come as the bytes do. The size doubles after each
+// read that came back full within FastRead, up to MaxChunks chunks, and halves
+// (down to one chunk) after one slower than SlowRead.
 class CReadSize {
 public:
     static constexpr std::size_t MaxChunks = 32;
@@ -46,12 +47,18 @@ public:
     explicit CReadSize(std::size_t chunkSize) : m_chunkSize(chunkSize), m_size(chunkSize) {}
 
     std::size_t Get() const { return m_size; }
-    // A read asked for Get() bytes and gave `read` of them in `took`.
+    // What to ask for once `available` bytes have arrived.
+    std::size_t Ask(std::size_t available) const { return m_whole || available >= m_size ? m_size : available; }
+    // A read gave `read` bytes `took` after the last one ended (its wait for
+    // the first byte included).
     void Update(std::size_t read, std::chrono::steady_clock::duration took);
 
 private:
     std::size_t m_chunkSize;
     std::size_t m_size;
+    // The last read came at a rate that fills a whole read within SlowRead.
+    // The first read takes what has arrived, and measures.
+    bool m_whole = false;
 };
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

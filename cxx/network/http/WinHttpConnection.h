@@ -27,6 +27,8 @@ public:
     bool GetStatusCode(std::uint32_t& status) override;
     // This stack never pauses.
     void SetSleeper(SleepFunction) override {}
+    // Every client reads over WinInet; this stack keeps WinHTTP's own time-outs.
+    void SetReadLimits(const CReadLimits&) override {}
 
     // US_Https opens secure requests.
     void SetScheme(std::int32_t scheme) { m_scheme = scheme; }

@@ -65,6 +65,43 @@ std::mutex& CloseMutex()
     return mutex;
 }
 
+// Counts the bytes of a window of the limits' stall time; a window that ends
+// with fewer than the stall bytes is a stall.
+class CStallWatch {
+public:
+    using TClock = std::function<std::chrono::steady_clock::time_point()>;
+
+    CStallWatch(const CReadLimits& limits, TClock now)
+        : m_limits(limits), m_now(std::move(now)), m_start(m_now())
+    {
+    }
+
+    void Restart()
+    {
+        m_start = m_now();
+        m_bytes = 0;
+    }
+
+    // True when the window has passed with too few bytes, these included.
+    bool Stalled(std::uint64_t read)
+    {
+        const auto now = m_now();
+        m_bytes += read;
+        if (m_bytes >= m_limits.stallBytes) {
+            m_start = now;
+            m_bytes = 0;
+            return false;
+        }
+        return now - m_start >= m_limits.stallTime;
+    }
+
+private:
+    const CReadLimits& m_limits;
+    TClock m_now;
+    std::chrono::steady_clock::time_point m_start;
+    std::uint64_t m_bytes = 0;
+};
+
 } // namespace
 
 namespace WinConnection {
@@ -118,6 +155,41 @@ bool CWinInetConnection::GetStatusCode(std::uint32_t& status)
     return true;
 }
 
+std::chrono::steady_clock::time_point CWinInetConnection::Now() const
+{
+    return m_limits.clock ? m_limits.clock() : std::chrono::steady_clock::now();
+}
+
+bool CWinInetConnection::OpenGetRequest(const std::wstring& objectName, unsigned long flags)
+{
+    m_objectName = objectName;
+    m_openFlags = flags;
+    {
+        std::lock_guard lock(CloseMutex());
+        m_request.Reset();
+    }
+    m_request.Reset(
+        ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!m_request) {
+        return false;
+    }
+    SetRequestTimeouts();
+    return true;
+}
+
+void CWinInetConnection::SetRequestTimeouts()
+{
+    // Best effort: a stack that refuses an option keeps its own time-out.
+    DWORD timeout = static_cast<DWORD>(m_limits.timeout.count());
+    const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT,      INTERNET_OPTION_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_DATA_SEND_TIMEOUT,    INTERNET_OPTION_RECEIVE_TIMEOUT,
+                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_FROM_CACHE_TIMEOUT};
+    for (DWORD option : options) {
+        ::InternetSetOptionW(m_request.Get(), option, &timeout, sizeof(timeout));
+    }
+}
+
 void CWinInetConnection::CheckStatus()
 {
     std::uint32_t status = 0;
@@ -128,7 +200,9 @@ void CWinInetConnection::CheckStatus()
 
 std::vector<char> CWinInetConnection::ReceiveResponse()
 {
+    constexpr const char* ReadFailed = "Error by receiving data from server ( synchronously ).";
     std::vector<char> body;
+    const auto began = Now();
     for (;;) {
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(m_request.Get(), &available, 0, 0)) {
@@ -140,11 +214,18 @@ std::vector<char> CWinInetConnection::ReceiveResponse()
         body.resize(offset + available + 1);
         DWORD read = 0;
         if (!::InternetReadFile(m_request.Get(), body.data() + offset, available + 1, &read)) {
-            ThrowInet(NEC_ReadBody, "Error by receiving data from server ( synchronously ).", ::GetLastError());
+            ThrowInet(NEC_ReadBody, ReadFailed, ::GetLastError());
         }
         body.resize(offset + read);
         if (read == 0) {
             return body;
+        }
+        // Each read waits only for its own bytes: a trickle would go on for ever.
+        if (body.size() > m_limits.answerSize) {
+            ThrowInet(NEC_ReadBody, ReadFailed, ERROR_INSUFFICIENT_BUFFER);
+        }
+        if (Now() - began > m_limits.answerTime) {
+            ThrowInet(NEC_ReadBody, ReadFailed, ERROR_INTERNET_TIMEOUT);
         }
     }
 }
@@ -164,27 +245,33 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     std::vector<char> buffer;
     Detail::CReadSize readSize(chunkSize);
     std::uint64_t total = 0;
-    // Only bytes beyond the furthest point ever reached give the budget back:
-    // a server that ignores the Range and ends short at the same point every
-    // time would otherwise be asked again for ever.
+    // Only a break after bytes beyond the furthest point ever reached gives the
+    // budget back: a server that ignores the Range and ends short at the same
+    // point every time would otherwise be asked again for ever. A stall never
+    // does, or a server that only trickles would be.
     std::uint64_t furthest = 0;
     int budget = ResendBudget;
     bool resent = false;
+    CStallWatch stall(m_limits, [this] { return Now(); });
     for (;;) {
-        buffer.resize(readSize.Get());
-        DWORD read = 0;
+        // The query waits for the first byte (or the end, or the time-out);
+        // the read then waits for the rest of what it asks for.
         const auto began = std::chrono::steady_clock::now();
-        const BOOL ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read);
+        DWORD available = 0;
+        BOOL ok = ::InternetQueryDataAvailable(m_request.Get(), &available, 0, 0);
+        DWORD read = 0;
+        if (ok && available > 0) {
+            buffer.resize(readSize.Get());
+            const std::size_t asked = readSize.Ask(available);
+            ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(asked), &read);
+        }
         // An answer that ends before its announced length was cut short by its
         // sender, not by the network.
-        const DWORD error = ok ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ::GetLastError();
+        DWORD error = ok ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ::GetLastError();
+        bool stalled = false;
         if (ok && read > 0) {
             readSize.Update(read, std::chrono::steady_clock::now() - began);
             resent = false;
-            if (total + read > furthest) {
-                furthest = total + read;
-                budget = ResendBudget;
-            }
             // The receiver sees chunks of at most chunkSize, however much one read brought.
             for (std::size_t offset = 0; offset < read; offset += chunkSize) {
                 const std::size_t count = std::min<std::size_t>(chunkSize, read - offset);
@@ -193,17 +280,26 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
                     return;
                 }
             }
-            continue;
-        }
-        if (ok && total >= contentLength) {
+            if (!stall.Stalled(read)) {
+                continue;
+            }
+            stalled = true;
+            error = ERROR_INTERNET_TIMEOUT;
+        } else if (ok && total >= contentLength) {
             return;
-        }
-        if (ok && resent) {
+        } else if (ok && resent) {
             // The answer to the re-send brought nothing: asking again will not either.
             ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
         }
+        if (total > furthest) {
+            furthest = total;
+            if (!stalled) {
+                budget = ResendBudget;
+            }
+        }
         Resume(callback, total, contentLength, budget, error);
         resent = true;
+        stall.Restart();
     }
 }
 
@@ -217,6 +313,12 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
         --budget;
         if (m_sleeper && !m_sleeper(ResendPause)) {
             ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_INTERNET_OPERATION_CANCELLED);
+        }
+        // On a fresh request: re-sent, the old one would first drain what is
+        // left of its body, which takes for ever when it trickles.
+        if (!OpenGetRequest(m_objectName, m_openFlags)) {
+            error = ::GetLastError();
+            continue;
         }
         const std::wstring range = L"Range: bytes=" + std::to_wstring(total) + L"-\r\n";
         if (!::HttpSendRequestW(m_request.Get(), range.c_str(), static_cast<DWORD>(range.size()), nullptr, 0)) {
@@ -268,9 +370,7 @@ void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const 
     // copy of every installer left in the user's cache.
     const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     const DWORD flags = m_scheme == US_Https ? reload | INTERNET_FLAG_SECURE : reload;
-    m_request.Reset(
-        ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!m_request) {
+    if (!OpenGetRequest(objectName, flags)) {
         ThrowInet(NEC_Request, "Can't create request to the server.", ::GetLastError());
     }
     if (!::HttpSendRequestW(m_request.Get(), nullptr, 0, nullptr, 0)) {
@@ -298,15 +398,7 @@ void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const
         Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
                                                     ::GetLastError());
     }
-    // Best effort: a stack that refuses an option keeps its own time-out.
-    DWORD timeout = 30000;
-    const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT,      INTERNET_OPTION_RECEIVE_TIMEOUT,
-                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
-                             INTERNET_OPTION_DATA_SEND_TIMEOUT,    INTERNET_OPTION_RECEIVE_TIMEOUT,
-                             INTERNET_OPTION_SEND_TIMEOUT,         INTERNET_OPTION_FROM_CACHE_TIMEOUT};
-    for (DWORD option : options) {
-        ::InternetSetOptionW(m_request.Get(), option, &timeout, sizeof(timeout));
-    }
+    SetRequestTimeouts();
     if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
                             static_cast<DWORD>(headers.size()), const_cast<char*>(body),
                             static_cast<DWORD>(bodySize))) {

@@ -25,20 +25,28 @@ public:
                        std::int32_t scheme);
     ~CWinInetConnection() override;
 
+    // Fails once the answer outgrows the limits' answer size or time.
     std::vector<char> ReceiveResponse() override;
-    // Resumes with a Range request when the connection breaks or the body ends
-    // early. Ten re-sends in a row that bring no new byte, a refused (416) one,
-    // or one answered with no byte at all end the read.
+    // Resumes with a Range request when the connection breaks, stalls or the
+    // body ends early. Ten re-sends in a row that bring no new byte (or only
+    // stalled ones), a refused (416) one, or one answered with no byte at all
+    // end the read.
     void ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize) override;
     // WinInet answers challenges itself: neither credentials nor a second send are needed.
     void Authenticate(const std::wstring&, const char*, std::size_t) override {}
     void SetCredentialsProvider(ICredentialsProvider*) override {}
     bool GetStatusCode(std::uint32_t& status) override;
     void SetSleeper(SleepFunction sleeper) override { m_sleeper = std::move(sleeper); }
+    void SetReadLimits(const CReadLimits& limits) override { m_limits = limits; }
 
 protected:
     // Throws when the status is from 400 to 599.
     void CheckStatus();
+    // The limits' time-out for connecting, sending and receiving, on the request.
+    void SetRequestTimeouts();
+    // Closes any former request and opens a GET of the object with its time-outs;
+    // false (the error in GetLastError) when it cannot be made.
+    bool OpenGetRequest(const std::wstring& objectName, unsigned long flags);
 
     // Declared first so that it restores the setting after every handle is closed.
     CTlsValidator m_tlsValidator;
@@ -53,15 +61,22 @@ private:
     // answer restarts the callback and the counts from zero.
     void Resume(IReadDataCallBack& callback, std::uint64_t& total, std::uint64_t& contentLength, int& budget,
                 unsigned long error);
+    std::chrono::steady_clock::time_point Now() const;
 
     SleepFunction m_sleeper;
+    CReadLimits m_limits;
+    // What the GET asked for, asked again on each re-send.
+    std::wstring m_objectName;
+    unsigned long m_openFlags = 0;
 };
 
 } // namespace Cxx::Network::Http::HttpClient::WinConnection
 
 namespace Cxx::Network::Http::HttpClient::SimpleGetClient {
 
-// GET of objectPath, with "?" and the parameters when a set is given.
+// GET of objectPath, with "?" and the parameters when a set is given, with
+// the limits' time-outs: WinInet's own default may wait as long as a silent
+// connection stays open.
 class CSimpleGetWinInetClient : public WinConnection::CWinInetConnection {
 public:
     using CWinInetConnection::CWinInetConnection;
@@ -73,7 +88,7 @@ public:
 
 namespace Cxx::Network::Http::HttpClient::SimplePostClient {
 
-// POST of the parameters as the body, with 30 s time-outs and no retry.
+// POST of the parameters as the body, with the limits' time-outs and no retry.
 class CSimplePostWinInetClient : public WinConnection::CWinInetConnection {
 public:
     using CWinInetConnection::CWinInetConnection;

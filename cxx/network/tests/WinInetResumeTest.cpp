@@ -123,6 +123,39 @@ TEST_F(WinInetResume, StopDuringThePauseEndsAtOnce)
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
+TEST_F(WinInetResume, WholeAnswerPastItsTimeOrSizeFails)
+{
+    server.WriteFile("large.bin", Loopback::Pattern(1024 * 1024 + 1));
+    server.SetRoutes(R"({"/slow": {"body": "[{\"id\": \"trickled\"}]", "trickle": 0.05},
+                        "/large": {"body_file": "large.bin"}, "/fits": {"body_file": "payload.bin"}})");
+    struct Case {
+        const wchar_t* path;
+        std::uint32_t error; // 0 for an answer read whole
+        bool late;           // each look at the clock is ten seconds later
+    };
+    const Case cases[] = {{L"/slow", 12002, true}, {L"/large", 122, false}, {L"/fits", 0, false}};
+    for (const Case& c : cases) {
+        CSimplePostHttpClient client(L"", L"127.0.0.1", L"", 0, server.Port(), false, true, US_Http);
+        CReadLimits limits;
+        int ticks = 0;
+        if (c.late) {
+            limits.clock = [&ticks] { return std::chrono::steady_clock::time_point(std::chrono::seconds(10 * ++ticks)); };
+        }
+        client.SetReadLimits(limits);
+        client.SendRequest(c.path, nullptr, L"");
+        std::vector<char> body;
+        const auto failure = ConnectionFailure([&] { body = client.ReceiveResponse(); });
+        if (c.error == 0) {
+            EXPECT_FALSE(failure);
+            EXPECT_TRUE(Text(body) == payload);
+            continue;
+        }
+        ASSERT_TRUE(failure) << c.path;
+        EXPECT_EQ(failure->GetCode(), NEC_ReadBody) << c.path;
+        EXPECT_EQ(failure->GetSystemError(), c.error) << c.path;
+    }
+}
+
 TEST_F(WinInetResume, CompleteBodyNeverPauses)
 {
     server.SetRoutes(R"({"/file": {"body_file": "payload.bin"}})");

@@ -114,6 +114,11 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
     std::wstring own;
     Loopback::WriteBytes(Target(L"probe.bin"), data);
     ASSERT_EQ(FileMd5(Target(L"probe.bin"), own), DR_Ok);
+    const std::string small = data.substr(0, 12000);
+    Served("small.bin", small);
+    std::wstring ownSmall;
+    Loopback::WriteBytes(Target(L"probe.bin"), small);
+    ASSERT_EQ(FileMd5(Target(L"probe.bin"), ownSmall), DR_Ok);
     struct Case {
         const char* path;
         std::wstring md5;
@@ -130,6 +135,12 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         // A re-send refused, or answered with nothing, ends its attempt at once.
         {"/data.bin?more=100", own, ReceiveFailed, 6, 3},
         {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3},
+        // A connection gone silent meets the receive time-out and resumes where it stopped.
+        {"/data.bin?dead=150000", own, Success, 2, 1},
+        // A trickle stalls every re-send: each uses up the budget although it brings bytes.
+        {"/data.bin?trickle=5", own, TimedOut, 33, 30},
+        // A slow line is no stall.
+        {"/small.bin?throttle=8192", ownSmall, Success, 1, 0},
     };
     for (const Case& c : cases) {
         Loopback::WriteBytes(target, "an older file");
@@ -139,13 +150,19 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         CTransferOptions options;
         // A download that would go on for ever is stopped at its 50th pause.
         options.sleeper = [&pauses](std::chrono::milliseconds) { return ++pauses < 50; };
+        // Each look at the clock is five seconds later, so a stall shows within
+        // four reads; a silent connection waits a second.
+        auto ticks = std::make_shared<std::atomic<int>>(0);
+        options.limits.clock = [ticks] { return std::chrono::steady_clock::time_point(std::chrono::seconds(5 * ++*ticks)); };
+        options.limits.stallTime = std::chrono::seconds(20);
+        options.limits.timeout = std::chrono::milliseconds(1000);
         download.downloader.SetTransferOptions(options);
         ASSERT_TRUE(download.downloader.DownloadToFile(target));
         download.downloader.Wait();
         EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{c.status}) << c.path;
         EXPECT_EQ(Loopback::Requests("files").size() - before, c.requests) << c.path;
         EXPECT_EQ(pauses, c.pauses) << c.path;
-        EXPECT_FALSE(Loopback::Exists(target)) << c.path;
+        EXPECT_EQ(Loopback::Exists(target), c.status == Success) << c.path;
         EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << c.path;
     }
 }
@@ -286,6 +303,33 @@ TEST(Downloader, CancelEndsThePauseBeforeAResend)
     download.downloader.Wait();
     EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
     EXPECT_EQ(Loopback::Requests("files").size(), 1u) << "no re-send and no further attempt after a cancel";
+}
+
+TEST(Downloader, CancelEndsAReadThatWaitsForBytes)
+{
+    Served("trickled.bin", Loopback::Pattern(300000));
+    Download download(Loopback::Url("files", "/trickled.bin?trickle=200"));
+    std::promise<void> reading;
+    struct CFirstProgress : TDownloadObserver {
+        std::promise<void>& reading;
+        bool told = false;
+        explicit CFirstProgress(std::promise<void>& reading) : reading(reading) {}
+        void OnProgress(double) override
+        {
+            if (!std::exchange(told, true)) {
+                reading.set_value();
+            }
+        }
+    };
+    auto first = std::make_shared<CFirstProgress>(reading);
+    download.downloader.AddObserver(first);
+    ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
+    reading.get_future().wait();
+    download.downloader.Cancel();
+    auto waited = std::async(std::launch::async, [&download] { return download.downloader.Wait(); });
+    ASSERT_EQ(waited.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "a read waiting for the next byte must see the cancel when it comes";
+    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
 }
 
 TEST(Downloader, OnlyLiveObserversAreCalled)
