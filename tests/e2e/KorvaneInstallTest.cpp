@@ -76,15 +76,16 @@ protected:
         }
     }
 
-    // The component service names this test installer, with the digest given or its own.
-    void Offer(const std::wstring& variant, const std::string& md5 = std::string())
+    // The component service names this test installer, with the digest given or its own,
+    // served as the file server's query asks.
+    void Offer(const std::wstring& variant, const std::string& md5 = std::string(), const std::string& query = "")
     {
         const std::wstring source = KvTest::TestInstallerPath(variant);
         ASSERT_TRUE(fs::exists(fs::path(source))) << "no test installer " << fs::path(source).string();
         const fs::path offered(Loopback::Folder("files") + L"\\setup.exe");
         fs::remove(offered);
         fs::copy_file(fs::path(source), offered);
-        const std::string url = Cxx::Core::Utils::WideToUtf8String(Loopback::Url("files", "/setup.exe"));
+        const std::string url = Cxx::Core::Utils::WideToUtf8String(Loopback::Url("files", "/setup.exe" + query));
         Loopback::WriteBytes(Loopback::Folder("component") + L"\\answer.body",
                              "[{\"id\":\"QX_PDF\",\"version\":\"7.0.0.1125\",\"url\":\"" + url + "\",\"md5\":\"" +
                                  (md5.empty() ? Md5Of(source) : md5) + "\"}]");
@@ -178,6 +179,23 @@ TEST_F(KorvaneInstall, TheVerySilentAndNoInterfaceRoadsPassTheirOptionOn)
         EXPECT_EQ(std::count_if(hits.begin(), hits.end(), [](const CRecordedHit& hit) { return hit.Field("sc") == "end"; }),
                   1);
     }
+}
+
+// A connection that goes silent halfway meets the receive time-out (30 s: this
+// case waits it out once) and the download resumes where it stopped.
+TEST_F(KorvaneInstall, ADownloadWhoseConnectionGoesSilentResumesAndInstalls)
+{
+    const auto half = fs::file_size(fs::path(KvTest::TestInstallerPath(L"exit0"))) / 2;
+    Offer(L"exit0", "", "?dead=" + std::to_string(half));
+    const std::size_t before = Loopback::Requests("files").size();
+    EXPECT_EQ(RunKorvane(L"/S", 120000), 0);
+    std::wstring name;
+    EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
+    const std::vector<std::string> requests = Loopback::Requests("files");
+    ASSERT_EQ(requests.size() - before, 2u);
+    // Resumed, not started again: the bytes of the read that timed out are asked for again.
+    EXPECT_NE(requests.back().find("\"range\": \"bytes="), std::string::npos) << requests.back();
+    EXPECT_FALSE(LeftoverDownloads());
 }
 
 TEST_F(KorvaneInstall, FailuresEndWithTheirExitCodeAndReportTheirCause)
