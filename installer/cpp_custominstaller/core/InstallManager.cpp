@@ -1,5 +1,7 @@
 #include "installer/cpp_custominstaller/core/InstallManager.h"
 
+#include <exception>
+
 namespace CustomInstaller::Core {
 
 namespace {
@@ -79,8 +81,15 @@ bool CInstallManager::Start(std::shared_ptr<JS::IInstallProgressJSCallback> call
         callback->OnStarted();
         callback->OnProgress(0.0f);
     }
-    const bool started = m_source && m_launcher &&
-                         m_source->Start(std::weak_ptr<IInstallerSourceCallback>(m_sourceCallbackSelf), callback);
+    bool started = false;
+    if (m_source && m_launcher) {
+        try {
+            started = m_source->Start(std::weak_ptr<IInstallerSourceCallback>(m_sourceCallbackSelf), callback);
+        } catch (const std::exception&) {
+            // Its thread could not start: this run fails here, like a source that answered false.
+            started = false;
+        }
+    }
     if (!started) {
         OnSourceFailed();
     }

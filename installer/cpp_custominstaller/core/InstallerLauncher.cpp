@@ -3,6 +3,8 @@
 #include "cxx/core/SystemUtils.h"
 #include "cxx/core/thread/Interruption.h"
 
+#include <exception>
+
 namespace CustomInstaller::Core {
 
 namespace {
@@ -43,10 +45,15 @@ bool CInstallerLauncher::Launch(const std::shared_ptr<IInstaller>& installer,
     m_installer = installer;
     m_callback = std::move(callback);
     m_progressCallback = progressCallback;
-    m_thread = std::jthread([this](std::stop_token token) {
-        const Cxx::Core::Utils::CStopTokenScope scope(std::move(token));
-        LaunchInstaller();
-    });
+    try {
+        m_thread = std::jthread([this](std::stop_token token) {
+            const Cxx::Core::Utils::CStopTokenScope scope(std::move(token));
+            LaunchInstaller();
+        });
+    } catch (const std::exception&) {
+        // No thread (or no memory for one): nothing will report an outcome, so the caller must.
+        return false;
+    }
     return true;
 }
 

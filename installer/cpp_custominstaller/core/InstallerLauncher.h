@@ -41,6 +41,7 @@ public:
     CInstallerLauncher(const CInstallerLauncher&) = delete;
     CInstallerLauncher& operator=(const CInstallerLauncher&) = delete;
 
+    // False when its thread could not start; no outcome is reported then.
     bool Launch(const std::shared_ptr<IInstaller>& installer, std::weak_ptr<IInstallerLauncherCallback> callback,
                 std::shared_ptr<JS::IInstallProgressJSCallback> progressCallback) override;
     // The installer cannot be stopped: false.

@@ -19,6 +19,18 @@ namespace OptionNames = Core::CommandLine::OptionNames;
 
 const char* const InstallCategory = "Install";
 
+// One step of the common end: whatever it throws, the later steps still run and the exit
+// code already decided stands.
+template <typename Step>
+void RunFinishStep(const Step& step)
+{
+    try {
+        step();
+    } catch (...) {
+        // Ignored: the run is over and nothing is left to tell of it.
+    }
+}
+
 // The web road; falls back to the windowless front-end with the NSIS
 // installer's own interface when the page never showed and started nothing.
 int RunWebRoad(IStartupServices& services, const std::shared_ptr<IGASessionHandler>& sessionHandler,
@@ -120,18 +132,18 @@ int RunSetup(const std::wstring& commandLine, IStartupServices& services)
     try {
         return RunChecksAndInstallation(commandLine, services);
     } catch (...) {
-        // Thrown before the run got past the checks, or by its end: no exception ends the process.
+        // Thrown before the run got past the checks: no exception ends the process.
         return EC_NoResult;
     }
 }
 
 void FinishInstallerRun(const std::shared_ptr<IGASessionHandler>& sessionHandler, IStartupServices& services)
 {
-    services.ReleaseInstance();
-    services.DisableBrowserEmulation();
-    services.SendEvent({"InstallerFinishW", InstallCategory, "", -1});
+    RunFinishStep([&] { services.ReleaseInstance(); });
+    RunFinishStep([&] { services.DisableBrowserEmulation(); });
+    RunFinishStep([&] { services.SendEvent({"InstallerFinishW", InstallCategory, "", -1}); });
     if (sessionHandler) {
-        sessionHandler->Shutdown();
+        RunFinishStep([&] { sessionHandler->Shutdown(); });
     }
 }
 

@@ -13,8 +13,8 @@ namespace CustomInstaller {
 // threw answers 99, after the common end once it got past the instance checks.
 int RunSetup(const std::wstring& commandLine, IStartupServices& services);
 
-// The common end of every run that got past the instance checks. The session
-// handler may be empty.
+// The common end of every run that got past the instance checks; each step runs
+// whatever the earlier ones threw, and nothing is thrown. The session handler may be empty.
 void FinishInstallerRun(const std::shared_ptr<IGASessionHandler>& sessionHandler, IStartupServices& services);
 
 } // namespace CustomInstaller

@@ -1,10 +1,13 @@
 #include "installer/cpp_custominstaller/core/InstallManager.h"
+#include "installer/cpp_custominstaller/core/InstallerLauncher.h"
 
 #include "installer/cpp_custominstaller/core/tests/Recorders.h"
+#include "tests/support/FailingAllocations.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <system_error>
 #include <tuple>
 
 namespace {
@@ -20,7 +23,11 @@ struct CStageLog {
     std::shared_ptr<JS::IInstallProgressJSCallback> sourcePage;
     std::shared_ptr<JS::IInstallProgressJSCallback> launcherPage;
     bool startAnswer = true;
+    // The source's thread cannot start: Start throws as the runtime does.
+    bool startThrows = false;
     bool launchAnswer = true;
+    // The real launcher gets the file, on a thread that has no memory left for a new thread.
+    bool launchThreadFails = false;
     bool cancelAnswer = false;
     // Handed to the manager while the source is being destroyed.
     std::shared_ptr<IInstaller> readyWhenStopped;
@@ -42,6 +49,9 @@ public:
         m_log.calls.push_back("source start");
         m_log.sourceCallback = callback;
         m_log.sourcePage = page;
+        if (m_log.startThrows) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
         return m_log.startAnswer;
     }
     bool Cancel() override
@@ -70,6 +80,11 @@ public:
         m_log.launched = installer;
         m_log.launcherCallback = callback;
         m_log.launcherPage = page;
+        if (m_log.launchThreadFails) {
+            CInstallerLauncher launcher(nullptr, nullptr);
+            const KvTest::CFailingAllocations noMemory;
+            return launcher.Launch(installer, callback, page);
+        }
         return m_log.launchAnswer;
     }
     bool Cancel() override
@@ -167,10 +182,12 @@ TEST_F(InstallManagerTest, StartTellsThePageAndStartsTheSourceThenASuccessFinish
 
 TEST_F(InstallManagerTest, ASourceThatCannotStartOrIsMissingFailsAtOnceAndStartStillAnswersTrue)
 {
-    for (const auto& [startAnswer, withSource, withLauncher] :
-         {std::tuple{false, true, true}, std::tuple{true, false, true}, std::tuple{true, true, false}}) {
-        SCOPED_TRACE(testing::Message() << startAnswer << withSource << withLauncher);
+    for (const auto& [startAnswer, startThrows, withSource, withLauncher] :
+         {std::tuple{false, false, true, true}, std::tuple{true, true, true, true},
+          std::tuple{true, false, false, true}, std::tuple{true, false, true, false}}) {
+        SCOPED_TRACE(testing::Message() << startAnswer << startThrows << withSource << withLauncher);
         m_log.startAnswer = startAnswer;
+        m_log.startThrows = startThrows;
         m_page = std::make_shared<KvTest::CRecordingPage>();
         m_session = std::make_shared<KvTest::CRecordingSession>();
         m_analytics = std::make_shared<KvTest::CRecordingAnalytics>();
@@ -180,6 +197,7 @@ TEST_F(InstallManagerTest, ASourceThatCannotStartOrIsMissingFailsAtOnceAndStartS
         EXPECT_EQ(m_analytics->Hits(), Calls{"event InstallerFailureW/"});
         EXPECT_EQ(m_session->Calls(), Calls{"failed"});
         EXPECT_EQ(m_page->Calls(), (Calls{"started", "progress", "error 0"}));
+        EXPECT_TRUE(manager->Start(m_page));
     }
 }
 
@@ -214,6 +232,16 @@ TEST_F(InstallManagerTest, AFileThatCannotBeLaunchedFailsTheSourceOrTheLaunch)
     m_log.sourceCallback.lock()->OnSourceReady(std::make_shared<CFileStandIn>());
     EXPECT_EQ(manager->GetState(), IS_LaunchFailed);
     EXPECT_EQ(m_analytics->Hits(), (Calls{"event InstallerFailureW/", "event InstallerFailureW/"}));
+
+    m_log.launchThreadFails = true;
+    const auto page = std::make_shared<KvTest::CRecordingPage>();
+    ASSERT_TRUE(manager->Start(page));
+    m_log.sourceCallback.lock()->OnSourceReady(std::make_shared<CFileStandIn>());
+    EXPECT_EQ(manager->GetState(), IS_LaunchFailed);
+    EXPECT_EQ(page->Calls(), (Calls{"started", "progress", "error 0"}));
+    EXPECT_EQ(m_analytics->Hits(), Calls(3, "event InstallerFailureW/"));
+    EXPECT_EQ(m_session->Calls(), Calls(3, "failed"));
+    EXPECT_TRUE(manager->Start(m_page));
 
     const auto withoutLauncher = std::make_unique<CInstallManager>(std::make_unique<CFakeSource>(m_log), nullptr,
                                                                    nullptr, nullptr);

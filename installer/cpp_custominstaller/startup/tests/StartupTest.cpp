@@ -128,7 +128,11 @@ public:
         ThrowAt("IsSetupAlreadyRunning");
         return setupRunning;
     }
-    void ReleaseInstance() override { log.push_back("ReleaseInstance"); }
+    void ReleaseInstance() override
+    {
+        log.push_back("ReleaseInstance");
+        ThrowAt("ReleaseInstance");
+    }
     SessionHandlerPtr CreateSessionHandler(const CInstallationDetails& details) override
     {
         log.push_back("CreateSessionHandler");
@@ -141,6 +145,7 @@ public:
     {
         log.push_back("SendEvent(" + event.action + ")");
         events.push_back(event);
+        ThrowAt("SendEvent(" + event.action + ")");
     }
     void SendException(const CStartupException& exception) override
     {
@@ -491,16 +496,21 @@ TEST(Startup, MissingManagersGive99AndEveryRoadStillFinishes)
 }
 
 // From the checks on, whatever the run throws ends it with 99; once past them it first takes the
-// common end, after its manager (the page's files too) has gone.
-TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecks)
+// common end, after its manager (the page's files too) has gone. A step of that end that throws
+// skips none of the others and leaves the code as it was.
+TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecksWhateverAFinishStepThrows)
 {
     const Log start = {"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
                        "SendEvent(InstallerStartW)"};
+    const Log silentRun = Concat(Concat(start, {"IsInternetConnected", "Create:silent(session)", "silent.Start(none)",
+                                                "silent.Wait", "silent.destroyed"}),
+                                 FinishSteps);
     const struct {
         const wchar_t* commandLine;
         std::string throwAt;
         std::exception_ptr thrown;
         Log log;
+        int code = 99;
     } cases[] = {
         {L"/S", "Create:silent", std::make_exception_ptr(std::system_error(std::make_error_code(
                                      std::errc::resource_unavailable_try_again))),
@@ -511,6 +521,8 @@ TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecks)
                 FinishSteps)},
         {L"/S", "IsSetupAlreadyRunning", std::make_exception_ptr(std::runtime_error("no snapshot")),
          {"IsFirstInstance", "IsSetupAlreadyRunning"}},
+        {L"/S", "ReleaseInstance", std::make_exception_ptr(std::runtime_error("mutex")), silentRun, 0},
+        {L"/S", "SendEvent(InstallerFinishW)", std::make_exception_ptr(std::bad_alloc()), silentRun, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.throwAt);
@@ -519,7 +531,7 @@ TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecks)
         services.webState = Core::IS_Succeeded;
         services.throwAt = c.throwAt;
         services.thrown = c.thrown;
-        EXPECT_EQ(RunSetup(c.commandLine, services), 99);
+        EXPECT_EQ(RunSetup(c.commandLine, services), c.code);
         EXPECT_EQ(services.log, c.log);
         EXPECT_TRUE(services.pageFolder.empty() || !fs::exists(services.pageFolder));
     }
