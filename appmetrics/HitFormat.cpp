@@ -20,14 +20,20 @@ bool IsUnreserved(unsigned char c)
            c == '_' || c == '~';
 }
 
-// Cuts after count characters, never inside a UTF-8 sequence.
-std::string CutCharacters(const std::string& utf8, std::size_t count)
+// The longest run of whole characters whose encoding takes at most limit
+// bytes, so that neither an escape nor a UTF-8 sequence is split.
+std::string CutEncoded(const std::string& utf8, std::size_t limit)
 {
-    std::size_t characters = 0;
+    std::size_t encoded = 0;
+    std::size_t characterStart = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const bool continuation = (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-        if (!continuation && characters++ == count) {
-            return utf8.substr(0, i);
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c & 0xC0) != 0x80) {
+            characterStart = i;
+        }
+        encoded += IsUnreserved(c) ? 1 : 3;
+        if (encoded > limit) {
+            return utf8.substr(0, characterStart);
         }
     }
     return utf8;
@@ -169,8 +175,8 @@ std::string BuildExceptionDescription(const CExceptionData& data, const COsFacts
     if (!data.description.empty()) {
         text += "_" + data.description;
     }
-    // Cut before encoding, so the cut can never split an escape.
-    return CutCharacters(text, MaxExceptionDescriptionLength);
+    // The limit holds for the text as it travels, escapes included.
+    return CutEncoded(text, MaxExceptionDescriptionLength);
 }
 
 std::string GetOwnModuleName()

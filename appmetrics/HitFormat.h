@@ -50,7 +50,8 @@ struct COsFacts {
     static COsFacts Current();
 };
 
-// id and code, the OS tag and the description joined by "_", cut to its first 150 characters.
+// id and code, the OS tag and the description joined by "_", cut to the whole
+// characters that take at most 150 bytes once percent-encoded.
 std::string BuildExceptionDescription(const CExceptionData& data, const COsFacts& os);
 
 // The program's file name without folder and extension, UTF-8.

@@ -108,20 +108,26 @@ TEST(HitFormat, ExceptionDescription)
     EXPECT_EQ(EncodeBody(crash), "t=exception&exd=6.1L_x&exf=1&sc=end");
 }
 
-TEST(HitFormat, LongExceptionDescriptionIsCutBeforeEncoding)
+TEST(HitFormat, LongExceptionDescriptionIsCutToItsEncodedLength)
 {
-    // 140 characters of prefix and description, then escapes across the 150th character.
-    const std::string description = std::string(133, 'a') + "%%%%&&&&" + "\xE2\x80\xA2\xE2\x80\xA2" + "zzz";
-    const std::string text = BuildExceptionDescription(CExceptionData(description, "ID", 0, 2), Windows7x86);
-    const std::string expected = "ID_6.1L_" + std::string(133, 'a') + "%%%%&&&&" + "\xE2\x80\xA2";
-    EXPECT_EQ(text, expected);
+    // "ID_6.1L_" and 133 letters take 141 bytes, then escapes across the 150th byte.
+    const std::string letters(133, 'a');
+    const std::pair<std::string, std::string> cases[] = {
+        {"%%%%&&&&\xE2\x80\xA2\xE2\x80\xA2zzz", "%%%"},
+        // The 9 bytes of one character go whole or not at all.
+        {"a\xE2\x80\xA2", "a"},
+        {"\xE2\x80\xA2\xE2\x80\xA2zzz", "\xE2\x80\xA2"},
+    };
+    for (const auto& [tail, kept] : cases) {
+        const std::string text = BuildExceptionDescription(CExceptionData(letters + tail, "ID", 0, 2), Windows7x86);
+        EXPECT_EQ(text, "ID_6.1L_" + letters + kept);
+        EXPECT_LE(PercentEncode(text).size(), 150u);
+    }
 
     CHitParameters parameters;
-    BuildExceptionParameters(parameters, CExceptionData(description, "ID", 0, 2), Windows7x86);
+    BuildExceptionParameters(parameters, CExceptionData(letters + cases[0].first, "ID", 0, 2), Windows7x86);
     const std::string body = EncodeBody(parameters);
-    EXPECT_NE(body.find("exd=ID_6.1L_" + std::string(133, 'a') + "%25%25%25%25%26%26%26%26%E2%80%A2&exf=1"),
-              std::string::npos)
-        << body;
+    EXPECT_NE(body.find("exd=ID_6.1L_" + letters + "%25%25%25&exf=1"), std::string::npos) << body;
 }
 
 TEST(HitFormat, CrashDescriptionKeepsTheModulesFrames)

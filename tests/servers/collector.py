@@ -6,21 +6,24 @@
 Listens on 127.0.0.1, on the port given or a free one, and prints "PORT <n>"
 once it accepts connections (see loopback.py).
 
-Every POST is appended as one JSON line to DIR/hits.jsonl before it is
+Every POST (or GET) is appended as one JSON line to DIR/hits.jsonl before it is
 answered:
     {"path": "/collect", "user_agent": "...", "body": "v=1&...",
      "fields": [["v", "1"], ...], "status": 200}
 "fields" is the body decoded as application/x-www-form-urlencoded, in order;
-"status" is the answer given, or "stall".
+"status" is the answer given: its number, "stall" or "close".
 
 Answers are scripted by the optional file DIR/responses, read at each
 request. Each line is "STATUS", "COUNTxSTATUS" or "*xSTATUS", where STATUS is a
-number or "stall" (read the request, record it, never answer). Request n
-(from 0) takes the answer of the line that covers it; "*" covers every
-request from there on. Requests beyond the script are answered with 200.
+number, "NUMBER>LOCATION" (that status with a Location header), "stall" (read
+the request, record it, never answer) or "close" (record it and close the
+connection before any status line). Request n (from 0) takes the answer of the
+line that covers it; "*" covers every request from there on. Requests beyond
+the script are answered with 200.
 """
 import http.server
 import os
+import re
 import sys
 import threading
 import time
@@ -35,7 +38,7 @@ def scripted_answer(script_text, index):
         line = raw.strip()
         if not line:
             continue
-        count_text, _, answer = line.rpartition("x")
+        count_text, answer = re.match(r"(?:(\*|\d+)x)?(.*)", line).groups()
         if count_text == "*":
             return answer
         count = int(count_text) if count_text else 1
@@ -81,6 +84,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length).decode("utf-8", errors="replace")
         answer = self.server.next_answer()
+        status, _, location = answer.partition(">")
         fields = urllib.parse.parse_qsl(body, keep_blank_values=True, encoding="utf-8",
                                         errors="replace")
         self.server.record({
@@ -88,18 +92,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "user_agent": self.headers.get("User-Agent", ""),
             "body": body,
             "fields": [list(pair) for pair in fields],
-            "status": answer if answer == "stall" else int(answer),
+            "status": status if status in ("stall", "close") else int(status),
         })
-        if answer == "stall":
+        if status == "stall":
             while not self.server.stopping.is_set():
                 time.sleep(0.5)
             return
+        if status == "close":
+            self.close_connection = True
+            return
         payload = b"ok"
-        self.send_response(int(answer))
+        self.send_response(int(status))
+        if location:
+            self.send_header("Location", location)
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()
         self.wfile.write(payload)
+
+    # A collector that redirects answers whatever method the client follows with.
+    do_GET = do_POST
 
 
 def main(argv):

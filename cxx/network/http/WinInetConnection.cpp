@@ -383,27 +383,118 @@ void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const 
 
 namespace SimplePostClient {
 
+namespace {
+
+// Redirects one POST follows, each as a POST with its body, before it fails.
+constexpr int MaxRedirects = 5;
+
+// A 303 tells that the request was taken and points at a result to fetch:
+// posting again would deliver it twice, so the 303 is the answer.
+bool IsRedirect(std::uint32_t status)
+{
+    return status == 301 || status == 302 || status == 307 || status == 308;
+}
+
+// Whole text of a header or of the raw headers, whatever its length.
+bool QueryLongText(HINTERNET request, DWORD info, std::wstring& text)
+{
+    DWORD size = 0;
+    if (::HttpQueryInfoW(request, info, nullptr, &size, nullptr) || ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return false;
+    }
+    text.assign(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (!::HttpQueryInfoW(request, info, text.data(), &size, nullptr)) {
+        return false;
+    }
+    text.resize(size / sizeof(wchar_t));
+    return true;
+}
+
+// A connection closed before the status line reads as an answer that nobody
+// gave: status 0 without headers under Wine, a bare HTTP/0.9 200 on Windows.
+bool HasStatusLine(HINTERNET request)
+{
+    std::wstring raw;
+    return QueryLongText(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw) && raw.rfind(L"HTTP/", 0) == 0 &&
+           raw.rfind(L"HTTP/0.9", 0) != 0;
+}
+
+// The absolute URL that the answer's Location names, relative to the request's own.
+bool RedirectTarget(HINTERNET request, CUrl& target)
+{
+    std::wstring location;
+    wchar_t base[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD baseSize = sizeof(base);
+    wchar_t combined[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD combinedLength = INTERNET_MAX_URL_LENGTH;
+    return QueryLongText(request, HTTP_QUERY_LOCATION, location) &&
+           ::InternetQueryOptionW(request, INTERNET_OPTION_URL, base, &baseSize) &&
+           ::InternetCombineUrlW(base, location.c_str(), combined, &combinedLength, ICU_NO_ENCODE) &&
+           target.CrackUrl(combined);
+}
+
+[[noreturn]] void ThrowSendFailed(DWORD error)
+{
+    Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't send request to the server.", error);
+}
+
+} // namespace
+
 void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
                                            const std::wstring& headers)
 {
     std::size_t bodySize = 0;
     const char* body = parameters ? parameters->GetBuffer(bodySize) : nullptr;
-    // A certificate issued for another host is refused, as for any request.
-    const DWORD flags = m_scheme == US_Https
-                            ? INTERNET_FLAG_RELOAD | INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_COOKIES
-                            : INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES;
-    m_request.Reset(
-        ::HttpOpenRequestW(m_connection.Get(), L"POST", objectPath.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!m_request) {
-        Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
-                                                    ::GetLastError());
-    }
-    SetRequestTimeouts();
-    if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
-                            static_cast<DWORD>(headers.size()), const_cast<char*>(body),
-                            static_cast<DWORD>(bodySize))) {
-        Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't send request to the server.",
-                                                    ::GetLastError());
+    std::wstring target = objectPath;
+    for (int redirects = 0;; ++redirects) {
+        // A certificate issued for another host is refused, as for any request.
+        // WinInet's own redirects have no limit and lose the body.
+        const DWORD plain = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
+        const DWORD flags = m_scheme == US_Https ? plain | INTERNET_FLAG_SECURE : plain;
+        m_request.Reset(
+            ::HttpOpenRequestW(m_connection.Get(), L"POST", target.c_str(), nullptr, nullptr, nullptr, flags, 0));
+        if (!m_request) {
+            Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
+                                                        ::GetLastError());
+        }
+        SetRequestTimeouts();
+        if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
+                                static_cast<DWORD>(headers.size()), const_cast<char*>(body),
+                                static_cast<DWORD>(bodySize))) {
+            ThrowSendFailed(::GetLastError());
+        }
+        if (!HasStatusLine(m_request.Get())) {
+            ThrowSendFailed(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        }
+        std::uint32_t status = 0;
+        if (!GetStatusCode(status) || !IsRedirect(status)) {
+            break;
+        }
+        CUrl next;
+        // Never from a secure server to a plain one.
+        if (redirects == MaxRedirects || !RedirectTarget(m_request.Get(), next) ||
+            (m_scheme == US_Https && next.GetScheme() != US_Https)) {
+            ThrowSendFailed(ERROR_HTTP_REDIRECT_FAILED);
+        }
+        std::uint32_t major = 0, minor = 0;
+        if (next.GetScheme() == US_Https && m_scheme != US_Https && CTlsValidator::SystemVersion(major, minor) &&
+            major >= 6) {
+            m_tlsValidator.EnsureSecureProtocols();
+        }
+        {
+            std::lock_guard lock(CloseMutex());
+            m_request.Reset();
+            m_connection.Reset();
+        }
+        m_connection.Reset(::InternetConnectW(m_session.Get(), next.GetHostName().c_str(), next.GetPortNumber(),
+                                              nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        if (!m_connection) {
+            ThrowInet(NEC_Connect, "Can't connect to the server.", ::GetLastError());
+        }
+        m_scheme = next.GetScheme();
+        m_port = next.GetPortNumber();
+        target = next.GetPathAndQuery();
     }
     CheckStatus();
 }

@@ -5,6 +5,8 @@
 #include "TestRoot.h"
 #include "TestServer.h"
 
+#include <map>
+
 using namespace Cxx::Network;
 using namespace Cxx::Network::Exception;
 using namespace Cxx::Network::Http::HttpClient;
@@ -92,6 +94,48 @@ TEST(HttpsRequestResponse, SchemeComesFromTheUrlNotFromThePort)
     }
     EXPECT_EQ(response, "");
     EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+// The component query's POST follows redirects with its body and headers, to
+// another host, port and scheme, but never from a secure server to a plain
+// one, never without end, and an answer cut before its status line fails.
+TEST(HttpsRequestResponse, RedirectIsPostedAgainWithItsBody)
+{
+    CTestServer plain("scripted");
+    CTestServer secure("https");
+    ASSERT_TRUE(plain.Running() && secure.Running() && TrustTestRoot());
+    const std::string plainOrigin = "http://127.0.0.1:" + std::to_string(plain.Port());
+    const std::string secureOrigin = "https://localhost:" + std::to_string(secure.Port());
+    plain.SetRoutes(R"({"/component": {"status": 307, "headers": {"Location": ")" + secureOrigin +
+                    R"(/moved?v=2"}}, "/loop": {"status": 302, "headers": {"Location": "loop"}},
+                        "/drop": {"drop": true}})");
+    secure.SetRoutes(R"({"/moved": {"body": "[]"},
+                         "/down": {"status": 308, "headers": {"Location": ")" + plainOrigin + R"(/component"}}})");
+    const auto wide = [](const std::string& url) { return std::wstring(url.begin(), url.end()); };
+
+    std::string response;
+    Cxx::Network::RequestResponse::CHttpRequestResponse moved(wide(plainOrigin + "/component"), false);
+    EXPECT_EQ(moved.Send("{\"q\":1}", response), Cxx::Network::RequestResponse::RR_Ok);
+    EXPECT_EQ(response, "[]");
+    const auto delivered = secure.Requests();
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(delivered[0].method, "POST");
+    EXPECT_EQ(delivered[0].target, "/moved?v=2");
+    EXPECT_EQ(delivered[0].body, "{\"q\":1}");
+    EXPECT_EQ(delivered[0].Header("Content-Type"), "application/json; charset=utf-8");
+
+    for (const std::string& url : {secureOrigin + "/down", plainOrigin + "/loop", plainOrigin + "/drop"}) {
+        Cxx::Network::RequestResponse::CHttpRequestResponse failing(wide(url), false);
+        const auto failure = ConnectionFailure([&] { failing.Send("{}", response); });
+        ASSERT_TRUE(failure) << url;
+        EXPECT_EQ(failure->GetCode(), NEC_Request) << url;
+    }
+    std::map<std::string, int> targets;
+    for (const auto& request : plain.Requests()) {
+        ++targets[request.target];
+    }
+    EXPECT_EQ(targets["/component"], 1);
+    EXPECT_EQ(targets["/loop"], 6);
 }
 
 } // namespace
