@@ -116,8 +116,8 @@ function(kv_gtest name)
   cmake_parse_arguments(KV "" "TIMEOUT" "SOURCES;LIBS;SERVERS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${KV_SOURCES})
   target_link_libraries(${name} PRIVATE kv_common gtest gmock ${KV_LIBS})
-  # Every case runs through with_servers.py, which also tells Wine's rare death
-  # at exit from a failing test.
+  # Every case, and the listing of them, runs through with_servers.py, which
+  # also tells Wine's rare death at exit from a failing test.
   set(servers "")
   foreach(server ${KV_SERVERS})
     list(APPEND servers --server ${server})

@@ -149,7 +149,12 @@ bool ReadSettingsBytes(const std::wstring& path, std::string& bytes)
             read == bytes.size());
 }
 
-bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes)
+bool SwapSettingsFile(const std::wstring& path, const std::wstring& replacement, const std::wstring& backup)
+{
+    return ::ReplaceFileW(path.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr);
+}
+
+bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes, SettingsFileSwap swap)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
@@ -188,13 +193,16 @@ bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes)
         }
     }
     // The old file's owner, security and attributes stay.
-    if (::ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, 0, nullptr, nullptr)) {
+    const std::wstring backup = path + L".kvs.bak";
+    if (swap(path, temporary, backup)) {
+        // One that a reader still holds goes when it lets go, or the next save replaces it.
+        ::DeleteFileW(backup.c_str());
         return true;
     }
-    if (::GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
-        // The old file is gone and the new text lies whole under the temporary name.
-        return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
-    }
+    // A swap that fails once the old file has left its path
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) leaves it under the backup name;
+    // where the move back fails too, the backup stays as its one copy.
+    ::MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
     ::DeleteFileW(temporary.c_str());
     return false;
 }

@@ -37,11 +37,18 @@ bool ReadSettingsText(std::wfstream& file, std::wstring& text);
 // false when it does not read or is larger than MaxSettingsFileSize.
 bool ReadSettingsBytes(const std::wstring& path, std::string& bytes);
 
+// Puts replacement in path's place and the old file under the backup name, as
+// ReplaceFileW does; on failure the files lie where ReplaceFileW leaves them.
+using SettingsFileSwap = bool (*)(const std::wstring& path, const std::wstring& replacement,
+                                  const std::wstring& backup);
+bool SwapSettingsFile(const std::wstring& path, const std::wstring& replacement, const std::wstring& backup);
+
 // Writes bytes into a new file beside path and puts it in path's place in one
-// step, keeping path's owner, security and attributes, so that a reader sees
-// the old file or the new one, never a mix. Leaves no temporary file behind,
-// and takes over one that a killed save left. Refuses a read-only file.
-// False, and path unchanged, on any failure.
-bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes);
+// step (swap), keeping path's owner, security and attributes, so that a
+// reader sees the old file or the new one, never a mix. Leaves no temporary
+// file behind, and takes over one that a killed save left. Refuses a read-only
+// file. False, and path unchanged, on any failure.
+bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes,
+                         SettingsFileSwap swap = SwapSettingsFile);
 
 } // namespace ProductSettings

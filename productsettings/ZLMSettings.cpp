@@ -197,7 +197,7 @@ bool CIniParametersSet::LoadIni(std::wfstream& file)
     return ReadSettingsText(file, text) && ParseIni(text, tree) && SerializeIni(tree, IM_Load);
 }
 
-bool CIniParametersSet::WriteOwnKeys(const std::wstring& path)
+bool CIniParametersSet::WriteOwnKeys(const std::wstring& path, SettingsFileSwap swap)
 {
     std::string bytes, updated;
     if (!ReadSettingsBytes(path, bytes)) {
@@ -238,7 +238,7 @@ bool CIniParametersSet::WriteOwnKeys(const std::wstring& path)
             }
         }
     }
-    return ReplaceSettingsFile(path, updated);
+    return ReplaceSettingsFile(path, updated, swap);
 }
 
 bool CZLMSettings::Reset()

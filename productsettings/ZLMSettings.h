@@ -1,6 +1,7 @@
 #pragma once
 
 #include "productsettings/ProductSettings.h"
+#include "productsettings/SettingsText.h"
 
 #include <boost/property_tree/ptree.hpp>
 
@@ -43,8 +44,8 @@ public:
     // products' one-byte form) and attributes. False, and the file unchanged,
     // when it does not parse, ends in NULs, is read-only, cannot take a value
     // so that a load reads it back the same (a line break, blanks at an end, a
-    // letter its encoding lacks) or cannot be replaced.
-    bool WriteOwnKeys(const std::wstring& path);
+    // letter its encoding lacks) or cannot be replaced (by swap).
+    bool WriteOwnKeys(const std::wstring& path, SettingsFileSwap swap = SwapSettingsFile);
 
 protected:
     explicit CIniParametersSet(std::span<const IniRow> rows) : m_rows(rows) {}

@@ -10,6 +10,9 @@ case "$build" in /*) ;; *) build=$PWD/$build ;; esac
 
 export KV_WINE_ARCH=$(sed -n 's/^KV_ARCH:INTERNAL=//p' "$build/CMakeCache.txt")
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Each case has it from its test's properties; the listing of a program's
+# cases, which ctest makes before any test, takes it from here.
+export KV_BUILD_DIR="$build"
 source "$root/tools/wine-env.sh"
 export KV_WINE
 "$root/tools/wine-prefix" "$WINEPREFIX"

@@ -292,6 +292,30 @@ T Get(const IParametersSet& set, const std::string& name)
     return boost::any_cast<T>(Lookup(set, name));
 }
 
+// Swaps that fail as ReplaceFileW does when given a backup name: both files
+// keep their names (ERROR_UNABLE_TO_MOVE_REPLACEMENT), or the old file lies
+// under the backup name and the new one, under its own, has taken the old
+// one's attributes (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
+bool SwapKeepingNames(const std::wstring&, const std::wstring&, const std::wstring&)
+{
+    ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    return false;
+}
+
+bool SwapMovingTheOldFileAside(const std::wstring& path, const std::wstring& replacement, const std::wstring& backup)
+{
+    EXPECT_TRUE(::SetFileAttributesW(replacement.c_str(), ::GetFileAttributesW(path.c_str())));
+    EXPECT_TRUE(::MoveFileExW(path.c_str(), backup.c_str(), 0));
+    ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+    return false;
+}
+
+std::ptrdiff_t FilesBeside(const std::wstring& file)
+{
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
+}
+
 } // namespace
 
 TEST(SiblingSettings, ResetGivesEveryParameterItsDefault)
@@ -504,11 +528,7 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
                                    L"[Other]\r\nx=y";
         EXPECT_EQ(ReadBytes(installed.UserFile()), Encode(after, encoding));
         EXPECT_EQ(::GetFileAttributesW(installed.UserFile().c_str()) & FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(
-                                    std::filesystem::path(installed.UserFile()).parent_path()),
-                                std::filesystem::directory_iterator()),
-                  1)
-            << "no temporary file is left";
+        EXPECT_EQ(FilesBeside(installed.UserFile()), 1) << "no temporary or backup file is left";
     }
 
     // Plain ASCII files take the products' one-byte form, in a folder whose
@@ -551,6 +571,7 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
         std::wstring uid;
         DWORD attributes;
         const char* what;
+        SettingsFileSwap swap = SwapSettingsFile;
     } cases[] = {
         {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_READONLY, "a read-only file"},
         {"[Common]\r\ntrackingUid\r\n", L"new", FILE_ATTRIBUTE_NORMAL, "a file that does not parse"},
@@ -564,6 +585,10 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
          "a lone surrogate in UTF-8"},
         {std::string("[Common]\r\ntrackingUid=old\r\n") + std::string(4096, '\0'), L"new", FILE_ATTRIBUTE_NORMAL,
          "NULs after the keys"},
+        {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_HIDDEN, "a swap that keeps both names",
+         SwapKeepingNames},
+        {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_HIDDEN, "a swap that moved the old file aside",
+         SwapMovingTheOldFileAside},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -572,8 +597,9 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
         ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), c.attributes));
         CZLMCurrentUserSettings user;
         ASSERT_TRUE(user.SetParameter("TrackingUID", c.uid));
-        EXPECT_FALSE(user.WriteOwnKeys(installed.UserFile()));
+        EXPECT_FALSE(user.WriteOwnKeys(installed.UserFile(), c.swap));
         EXPECT_EQ(ReadBytes(installed.UserFile()), c.file);
+        EXPECT_EQ(FilesBeside(installed.UserFile()), 1) << "no temporary or backup file is left";
         ::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }

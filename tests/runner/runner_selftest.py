@@ -3,9 +3,9 @@
 
     runner_selftest.py WITH_SERVERS WINE_RUN STAND_IN NO_DLL NO_ENTRY
 
-Each row runs one stand-in case through with_servers.py, as ctest runs every
-case, and says whether the case must pass, whether it may be run again and what
-the runner must say of it.
+Each row runs one stand-in case, or the listing of a program's cases, through
+with_servers.py, as ctest lists and runs them, and says whether the run must
+pass, whether it may be made again and what the runner must say of it.
 """
 import os
 import subprocess
@@ -13,6 +13,7 @@ import sys
 import tempfile
 
 CASE = "--gtest_filter=StandIn.Passes"
+LIST = "--gtest_list_tests"
 
 
 def windows_path(path):
@@ -24,20 +25,22 @@ def main(argv):
     with tempfile.TemporaryDirectory(prefix="kv-runner-") as folder:
         marker = os.path.join(folder, "struck")
 
-        def once(before, end, after):
+        def once(before, end, after, argument=CASE):
             """A stand-in for a process that ends the way END says in its first run only."""
             script = before + '; [ -e "$1" ] || { touch "$1"; ' + end + '; }; ' + after
-            return ["sh", "-c", script, "sh", marker, CASE]
+            return ["sh", "-c", script, "sh", marker, argument]
 
         def lost_once(before, after):
             """A stand-in for a process that Wine loses once: it dies of a signal."""
             return once(before, "kill -9 $$", after)
 
         passed = 'echo "[  PASSED  ] 1 test."'
+        listed = 'printf "StandIn.\\n  Passes\\n"'
         crashed = "Wine reported an unhandled exception"
+        crash_report = ('echo "wine: Unhandled page fault on write access to 0000000000000000'
+                        ' at address 0000000140001530 (thread 0024), starting debugger..." >&2')
         # Wine's debugger sets a crashed process's exit code by chance, often 0.
-        crash_then_0 = ["sh", "-c", passed + '; echo "wine: Unhandled page fault on write access to 0000000000000000'
-                        ' at address 0000000140001530 (thread 0024), starting debugger..." >&2; exit 0', "sh", CASE]
+        crash_then_0 = ["sh", "-c", passed + "; " + crash_report + "; exit 0", "sh", CASE]
         rows = [
             # name, command, KV_STAND_IN, passes, run again, what the runner must say
             ("a passing case", [wine_run, stand_in, CASE], "", True, False, None),
@@ -53,6 +56,16 @@ def main(argv):
              True, True, None),
             ("a silent abort at start in one process", once("true", "exit 3", passed), "", False, False,
              "exit code 3"),
+            ("an exit with 0 without GoogleTest's verdict", ["sh", "-c", "exit 0", "sh", CASE], "", False, False,
+             "without GoogleTest's verdict"),
+            ("a crash report, then a signal after the verdict",
+             ["sh", "-c", passed + "; " + crash_report + "; kill -9 $$", "sh", CASE], "", False, False, crashed),
+            ("a listing of the stand-in's case", [wine_run, stand_in, LIST], "", True, False, None),
+            ("a listing that ends with 0 and lists no case", ["sh", "-c", "exit 0", "sh", LIST], "", False, False,
+             "listed no case"),
+            ("Wine's loss of a listing with an exit code before it printed", once("true", "exit 1", listed, LIST),
+             "", True, True, None),
+            ("Wine's loss of a listing by a signal", once(listed, "kill -9 $$", "true", LIST), "", True, True, None),
         ]
         wrong = 0
         for name, command, setting, must_pass, run_again, says in rows:

@@ -33,6 +33,12 @@ $KV_BUILD_DIR/retried-cases.log, with the reason, for the run's summary, and
 what both runs printed, the second one with Wine's error and process messages
 on, goes to $KV_BUILD_DIR/retried-cases/CASE.log. A failing case always says
 its exit code.
+
+A listing of a program's cases (--gtest_list_tests, which ctest asks for
+before it runs them) has failed when it ends with 0 but lists no case: ctest
+would take the program for one without tests. A listing that Wine lost, by a
+signal or by an error before anything was printed as above, is made again and
+recorded the same way.
 """
 import os
 import re
@@ -47,6 +53,8 @@ SERVERS = os.path.join(os.path.dirname(HERE), "servers")
 
 PASSED_ONE = re.compile(r"^\[  PASSED  \] 1 test\.", re.MULTILINE)
 SKIPPED_ONE = re.compile(r"^\[  SKIPPED \] 1 test,", re.MULTILINE)
+# A suite's line, then one of its cases, indented by two blanks.
+LISTED_CASE = re.compile(r"^\S[^\n]*\.[^\n]*\n  \S", re.MULTILINE)
 # Wine's report of an unhandled exception: the process that raised it prints
 # "wine: Unhandled page fault on write access to ... (thread 0024), starting
 # debugger..." on its standard error (whatever WINEDEBUG says), and the
@@ -135,12 +143,14 @@ def run_with_servers(names, command, env):
                     proc.kill()
 
 
-def wine_lost(run):
-    """Why a run says nothing about its case, or None when it does."""
+def wine_lost(run, listing):
+    """Why a run says nothing about its case or listing, or None when it does."""
     if run.crash_report():
         return None
     if run.status < 0 and PASSED_ONE.search(run.out):
         return "passed, then Wine died of signal %d at exit" % -run.status
+    if run.status < 0 and listing:
+        return "died of signal %d" % -run.status
     if run.status != 0 and not run.printed() and run.status not in OWN_START_FAILURES:
         return "ended with %s before printing anything" % describe(run.status)
     return None
@@ -153,6 +163,9 @@ def describe(status):
 
 
 def gtest_case(command):
+    if "--gtest_list_tests" in command:
+        # The listing of the program just before the option.
+        return os.path.basename(command[command.index("--gtest_list_tests") - 1]) + " --gtest_list_tests"
     for argument in command:
         if argument.startswith("--gtest_filter="):
             return argument.partition("=")[2]
@@ -186,7 +199,8 @@ def main(argv):
 
     run = run_with_servers(names, command, os.environ)
     case = gtest_case(command)
-    lost = case and wine_lost(run)
+    listing = "--gtest_list_tests" in command
+    lost = case and wine_lost(run, listing)
     if lost:
         sys.stderr.write("with_servers.py: %s %s; running it again\n" % (case, lost))
         first = run
@@ -202,6 +216,10 @@ def main(argv):
     if run.status != 0:
         sys.stderr.write("with_servers.py: the command ended with %s%s\n"
                          % (describe(run.status), "" if run.printed() else ", having printed nothing"))
+    elif listing:
+        if not LISTED_CASE.search(run.out):
+            sys.stderr.write("with_servers.py: %s listed no case\n" % case)
+            return 1
     elif case and not (PASSED_ONE.search(run.out) or SKIPPED_ONE.search(run.out)):
         # Under Wine a test process that crashed (a stack overflow, say) can
         # still end with 0: only GoogleTest's own verdict counts as a pass.
