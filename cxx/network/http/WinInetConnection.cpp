@@ -115,11 +115,8 @@ CWinInetConnection::CWinInetConnection(const std::wstring& agent, const std::wst
                                        std::int32_t scheme)
     : m_port(port), m_scheme(scheme), m_sleeper(DefaultSleeper())
 {
-    std::uint32_t major = 0, minor = 0;
-    if (scheme == US_Https && CTlsValidator::SystemVersion(major, minor) && major >= 6) {
-        // A setting that cannot be widened leaves WinInet the protocols it has;
-        // the handshake then tells whether they suffice.
-        m_tlsValidator.EnsureSecureProtocols();
+    if (scheme == US_Https) {
+        WidenSecureProtocols();
     }
     m_session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!m_session) {
@@ -160,8 +157,19 @@ std::chrono::steady_clock::time_point CWinInetConnection::Now() const
     return m_limits.clock ? m_limits.clock() : std::chrono::steady_clock::now();
 }
 
-bool CWinInetConnection::OpenGetRequest(const std::wstring& objectName, unsigned long flags)
+void CWinInetConnection::WidenSecureProtocols()
 {
+    std::uint32_t major = 0, minor = 0;
+    if (CTlsValidator::SystemVersion(major, minor) && major >= 6) {
+        // A setting that cannot be widened leaves WinInet the protocols it has;
+        // the handshake then tells whether they suffice.
+        m_tlsValidator.EnsureSecureProtocols();
+    }
+}
+
+bool CWinInetConnection::OpenRequest(const wchar_t* verb, const std::wstring& objectName, unsigned long flags)
+{
+    m_verb = verb;
     m_objectName = objectName;
     m_openFlags = flags;
     {
@@ -169,7 +177,7 @@ bool CWinInetConnection::OpenGetRequest(const std::wstring& objectName, unsigned
         m_request.Reset();
     }
     m_request.Reset(
-        ::HttpOpenRequestW(m_connection.Get(), L"GET", objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
+        ::HttpOpenRequestW(m_connection.Get(), verb, objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!m_request) {
         return false;
     }
@@ -316,7 +324,7 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
         }
         // On a fresh request: re-sent, the old one would first drain what is
         // left of its body, which takes for ever when it trickles.
-        if (!OpenGetRequest(m_objectName, m_openFlags)) {
+        if (!OpenRequest(m_verb, m_objectName, m_openFlags)) {
             error = ::GetLastError();
             continue;
         }
@@ -370,7 +378,7 @@ void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const 
     // copy of every installer left in the user's cache.
     const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
     const DWORD flags = m_scheme == US_Https ? reload | INTERNET_FLAG_SECURE : reload;
-    if (!OpenGetRequest(objectName, flags)) {
+    if (!OpenRequest(L"GET", objectName, flags)) {
         ThrowInet(NEC_Request, "Can't create request to the server.", ::GetLastError());
     }
     if (!::HttpSendRequestW(m_request.Get(), nullptr, 0, nullptr, 0)) {
@@ -452,13 +460,10 @@ void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const
         // WinInet's own redirects have no limit and lose the body.
         const DWORD plain = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
         const DWORD flags = m_scheme == US_Https ? plain | INTERNET_FLAG_SECURE : plain;
-        m_request.Reset(
-            ::HttpOpenRequestW(m_connection.Get(), L"POST", target.c_str(), nullptr, nullptr, nullptr, flags, 0));
-        if (!m_request) {
+        if (!OpenRequest(L"POST", target, flags)) {
             Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
                                                         ::GetLastError());
         }
-        SetRequestTimeouts();
         if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
                                 static_cast<DWORD>(headers.size()), const_cast<char*>(body),
                                 static_cast<DWORD>(bodySize))) {
@@ -477,10 +482,8 @@ void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const
             (m_scheme == US_Https && next.GetScheme() != US_Https)) {
             ThrowSendFailed(ERROR_HTTP_REDIRECT_FAILED);
         }
-        std::uint32_t major = 0, minor = 0;
-        if (next.GetScheme() == US_Https && m_scheme != US_Https && CTlsValidator::SystemVersion(major, minor) &&
-            major >= 6) {
-            m_tlsValidator.EnsureSecureProtocols();
+        if (next.GetScheme() == US_Https && m_scheme != US_Https) {
+            WidenSecureProtocols();
         }
         {
             std::lock_guard lock(CloseMutex());

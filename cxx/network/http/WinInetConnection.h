@@ -44,9 +44,11 @@ protected:
     void CheckStatus();
     // The limits' time-out for connecting, sending and receiving, on the request.
     void SetRequestTimeouts();
-    // Closes any former request and opens a GET of the object with its time-outs;
+    // Closes any former request and opens one of the object with its time-outs;
     // false (the error in GetLastError) when it cannot be made.
-    bool OpenGetRequest(const std::wstring& objectName, unsigned long flags);
+    bool OpenRequest(const wchar_t* verb, const std::wstring& objectName, unsigned long flags);
+    // Adds the secure protocols to the user's setting, on systems that need it, while this lives.
+    void WidenSecureProtocols();
 
     // Declared first so that it restores the setting after every handle is closed.
     CTlsValidator m_tlsValidator;
@@ -65,7 +67,8 @@ private:
 
     SleepFunction m_sleeper;
     CReadLimits m_limits;
-    // What the GET asked for, asked again on each re-send.
+    // What the request asked for, asked again on each re-send.
+    const wchar_t* m_verb = L"GET";
     std::wstring m_objectName;
     unsigned long m_openFlags = 0;
 };
