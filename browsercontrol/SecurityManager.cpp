@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace BrowserControl {
 
@@ -57,41 +58,52 @@ std::wstring LongFolder(const std::wstring& path)
     return folder;
 }
 
-// A URL's path with its percent escapes decoded as UTF-8, beside letters written raw; false
-// when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
-bool DecodeUrlPath(const std::wstring& encoded, std::wstring& decoded)
+// The byte of the percent escape at 'at'; -1 when none starts there.
+int EscapedByte(const std::wstring& text, std::size_t at)
 {
-    std::string bytes;
-    if (!Cxx::Core::Utils::WideToUtf8(encoded, bytes)) {
-        return false;
+    if (at + 2 >= text.size() || text[at] != L'%') {
+        return -1;
     }
-    std::string plain;
-    for (std::size_t index = 0; index < bytes.size(); ++index) {
-        const int high =
-            bytes[index] == '%' && index + 2 < bytes.size() ? Cxx::Core::Utils::HexDigitValue(bytes[index + 1]) : -1;
-        const int low = high >= 0 ? Cxx::Core::Utils::HexDigitValue(bytes[index + 2]) : -1;
-        if (low < 0) {
-            plain += bytes[index];
-            continue;
-        }
-        plain += static_cast<char>(high * 16 + low);
-        index += 2;
-    }
-    return Cxx::Core::Utils::Utf8ToWide(plain, decoded);
+    const int high = Cxx::Core::Utils::HexDigitValue(text[at + 1]);
+    const int low = high >= 0 ? Cxx::Core::Utils::HexDigitValue(text[at + 2]) : -1;
+    return low >= 0 ? high * 16 + low : -1;
 }
 
-// The path of "file:///C:/...", "file://C:/..." or "file://localhost/C:/...", without query and
-// fragment; empty for any other host.
-std::wstring PathOfFileUrl(const std::wstring& url)
+// A URL's path with its percent escapes decoded as UTF-8, beside letters written raw; empty
+// when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
+std::wstring DecodeUrlPath(const std::wstring& encoded)
 {
-    std::wstring rest = url.substr(0, url.find_first_of(L"?#")).substr(5);
-    for (const std::wstring authority : {L"///", L"//localhost/", L"//"}) {
-        if (StartsWithNoCase(rest, authority)) {
-            std::wstring path;
-            return DecodeUrlPath(rest.substr(authority.size()), path) ? path : L"";
+    std::wstring decoded;
+    std::string escaped;
+    for (std::size_t at = 0; at <= encoded.size(); ++at) {
+        if (const int byte = EscapedByte(encoded, at); byte >= 0) {
+            escaped += static_cast<char>(byte);
+            at += 2;
+            continue;
+        }
+        std::wstring text;
+        if (!Cxx::Core::Utils::Utf8ToWide(escaped, text)) {
+            return {};
+        }
+        decoded += text;
+        escaped.clear();
+        if (at < encoded.size()) {
+            decoded += encoded[at];
         }
     }
-    return {};
+    return decoded;
+}
+
+// Where the path of "file:///C:/...", "file://localhost/C:/..." or the legacy "file://C:\..."
+// starts; npos for any other host.
+std::size_t FileUrlPathStart(const std::wstring& url)
+{
+    for (const std::wstring prefix : {L"file:///", L"file://localhost/", L"file://"}) {
+        if (StartsWithNoCase(url, prefix)) {
+            return prefix.size();
+        }
+    }
+    return std::wstring::npos;
 }
 
 bool IsControl(wchar_t c)
@@ -103,7 +115,13 @@ bool IsControl(wchar_t c)
 // network paths included.
 std::wstring LocalPath(const std::wstring& url)
 {
-    std::wstring path = StartsWithNoCase(url, L"file:") ? PathOfFileUrl(url) : url;
+    std::wstring path = url;
+    if (StartsWithNoCase(url, L"file:")) {
+        const std::size_t start = FileUrlPathStart(url);
+        path = start == std::wstring::npos
+                   ? L""
+                   : DecodeUrlPath(url.substr(start, url.find_first_of(L"?#", start) - start));
+    }
     // No file name holds a control character, and a NUL would cut the path short of what the text names.
     if (path.size() < 3 || (path[0] | 0x20) < L'a' || (path[0] | 0x20) > L'z' || path[1] != L':' ||
         (path[2] != L'\\' && path[2] != L'/') || std::any_of(path.begin(), path.end(), IsControl)) {
@@ -114,7 +132,79 @@ std::wstring LocalPath(const std::wstring& url)
     if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') {
         return {};
     }
-    return LongFolder(path) + path.substr(path.rfind(L'\\') + 1);
+    return path;
+}
+
+bool SameNoCase(std::wstring_view a, std::wstring_view b)
+{
+    return !a.empty() && ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Where the text's spelling of the folder, from the folder's letter 'from' and the text's 'at'
+// on, ends; npos when it spells another folder. Separators are '\' or '/'; a letter stands raw
+// in any case or, in a URL, as escapes of its UTF-8 or system code-page bytes.
+std::size_t FolderSpellingEnd(const std::wstring& folder, std::size_t from, const std::wstring& text, std::size_t at,
+                              bool escapes)
+{
+    while (from < folder.size()) {
+        if (folder[from] == L'\\') {
+            if (at >= text.size() || (text[at] != L'\\' && text[at] != L'/')) {
+                return std::wstring::npos;
+            }
+            ++from;
+            ++at;
+            continue;
+        }
+        const std::size_t width = IS_SURROGATE_PAIR(folder[from], folder[from + 1]) ? 2 : 1;
+        const std::wstring_view letter = std::wstring_view(folder).substr(from, width);
+        // The lengths of the text's readings that spell the letter: raw, or 1 to 4 escapes.
+        std::size_t lengths[5] = {};
+        std::size_t readings = 0;
+        if (SameNoCase(std::wstring_view(text).substr(at, width), letter)) {
+            lengths[readings++] = width;
+        }
+        std::string bytes;
+        for (int byte = escapes ? EscapedByte(text, at) : -1; byte >= 0 && bytes.size() < 4;
+             byte = EscapedByte(text, at + 3 * bytes.size())) {
+            bytes += static_cast<char>(byte);
+            std::wstring utf8;
+            if ((Cxx::Core::Utils::Utf8ToWide(bytes, utf8) && SameNoCase(utf8, letter)) ||
+                SameNoCase(Cxx::Core::Utils::CodePageToWide(bytes, CP_ACP), letter)) {
+                lengths[readings++] = 3 * bytes.size();
+            }
+        }
+        if (readings == 0) {
+            return std::wstring::npos;
+        }
+        from += width;
+        // A '%' or an escape that reads more than one way: each reading is tried.
+        for (std::size_t other = 1; other < readings; ++other) {
+            const std::size_t end = FolderSpellingEnd(folder, from, text, at + lengths[other], escapes);
+            if (end != std::wstring::npos) {
+                return end;
+            }
+        }
+        at += lengths[0];
+    }
+    return at;
+}
+
+// Whether what follows the folder in a location names a file in it or below it: a plain
+// relative name, which no reading decodes or cuts short, and in a URL perhaps a query or
+// fragment, through which a text read as a path throughout may not leave the folder.
+bool IsOwnFile(const std::wstring& folder, const std::wstring& rest, bool isUrl)
+{
+    const std::size_t cut = isUrl ? rest.find_first_of(L"?#") : std::wstring::npos;
+    if (cut != std::wstring::npos && rest.find_first_of(L"\\/%", cut) != std::wstring::npos) {
+        return false;
+    }
+    const std::wstring name = rest.substr(0, cut);
+    if (name.empty() || name.find_first_of(L"#?%:*\"<>|") != std::wstring::npos ||
+        std::any_of(rest.begin(), rest.end(), IsControl)) {
+        return false;
+    }
+    return StartsWithNoCase(FullPath(folder + name), folder);
 }
 
 } // namespace
@@ -122,18 +212,36 @@ std::wstring LocalPath(const std::wstring& url)
 CLocalPageScope::CLocalPageScope(const std::wstring& pageUrl)
 {
     const std::wstring page = LocalPath(pageUrl);
-    if (!page.empty()) {
-        m_folder = page.substr(0, page.rfind(L'\\') + 1);
+    if (page.empty()) {
+        return;
+    }
+    m_spellings = {LongFolder(page), page.substr(0, page.rfind(L'\\') + 1)};
+    wchar_t shortForm[MAX_PATH] = {};
+    const DWORD length = ::GetShortPathNameW(m_spellings.front().c_str(), shortForm, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        m_spellings.emplace_back(shortForm, length);
     }
 }
 
 bool CLocalPageScope::Contains(const wchar_t* url) const noexcept
 {
-    if (m_folder.empty() || !url) {
+    if (m_spellings.empty() || !url) {
         return false;
     }
     try {
-        return StartsWithNoCase(LocalPath(url), m_folder);
+        const std::wstring text = url;
+        const bool isUrl = StartsWithNoCase(text, L"file:");
+        const std::size_t start = isUrl ? FileUrlPathStart(text) : 0;
+        if (start == std::wstring::npos) {
+            return false;
+        }
+        for (const std::wstring& folder : m_spellings) {
+            const std::size_t end = FolderSpellingEnd(folder, 0, text, start, isUrl);
+            if (end != std::wstring::npos) {
+                return IsOwnFile(m_spellings.front(), text.substr(end), isUrl);
+            }
+        }
+        return false;
     } catch (...) {
         // A URL that cannot be checked is foreign.
         return false;

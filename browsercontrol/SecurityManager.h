@@ -11,6 +11,7 @@
 #include <urlmon.h>
 
 #include <string>
+#include <vector>
 
 namespace BrowserControl {
 
@@ -20,12 +21,14 @@ class CLocalPageScope {
 public:
     explicit CLocalPageScope(const std::wstring& pageUrl);
 
-    // A file: URL or an absolute path whose file lies in the folder or below it. Never throws,
-    // so the policy and the navigation checks built on it fail closed.
+    // A file: URL or an absolute path that spells the folder (long, short or as given) and then
+    // a plain relative name of a file in it or below it. Never throws, so the policy and the
+    // navigation checks built on it fail closed.
     bool Contains(const wchar_t* url) const noexcept;
 private:
-    // With its trailing backslash; empty when the page is no local file.
-    std::wstring m_folder;
+    // The folder long, as given and short, each with its trailing backslash; empty when the
+    // page is no local file.
+    std::vector<std::wstring> m_spellings;
 };
 
 // The security policy of the hosted browser, served to it as the host's client site: the

@@ -61,16 +61,16 @@ private:
     std::filesystem::path m_folder;
 };
 
-// A path as a file: URL, its letters raw or, given hex digits, every blank and letter outside
-// ASCII in UTF-8 escapes.
-std::wstring UrlOf(const std::wstring& path, const char* hexDigits = nullptr)
+// A path as a file: URL, its letters raw or, given hex digits, every blank, '#', '%' and letter
+// outside ASCII in escapes of its bytes in the code page.
+std::wstring UrlOf(const std::wstring& path, const char* hexDigits = nullptr, unsigned codePage = CP_UTF8)
 {
     std::wstring url = L"file:///";
     if (!hexDigits) {
         url += path;
     }
-    for (const unsigned char byte : hexDigits ? Cxx::Core::Utils::WideToUtf8String(path) : std::string()) {
-        if (byte > 0x20 && byte < 0x80) {
+    for (const unsigned char byte : hexDigits ? Cxx::Core::Utils::WideToCodePage(path, codePage) : std::string()) {
+        if (byte > 0x20 && byte < 0x80 && byte != '#' && byte != '%') {
             url += static_cast<wchar_t>(byte);
         } else {
             url += {L'%', static_cast<wchar_t>(hexDigits[byte >> 4]), static_cast<wchar_t>(hexDigits[byte & 15])};
@@ -230,31 +230,43 @@ TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOthe
 {
     constexpr char upperHex[] = "0123456789ABCDEF";
     constexpr char lowerHex[] = "0123456789abcdef";
-    for (const std::wstring name : {L"Jürgen Groß", L"Иван", L"山田"}) {
+    for (const std::wstring name : {L"Jürgen Groß", L"Иван", L"山田", L"a#b", L"dead%beef"}) {
         const CPageFolder folder(name);
         const std::wstring root = folder.Root();
         wchar_t shortRoot[MAX_PATH] = {};
         ASSERT_GT(::GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH), 0u);
         ASSERT_NE(std::wstring(shortRoot), root);
-        const struct {
+        const bool inCodePage = Cxx::Core::Utils::CodePageToWide(Cxx::Core::Utils::WideToCodePage(root, CP_ACP),
+                                                                 CP_ACP) == root;
+        struct Case {
             std::wstring url;
             bool inside;
-        } cases[] = {
+        };
+        std::vector<Case> cases = {
             {UrlOf(root + L"\\index.html"), true},
             {L"file://" + UrlOf(root + L"\\sub\\x.html").substr(8), true},
+            {L"file://localhost/" + UrlOf(root + L"\\sub\\x.html", lowerHex).substr(8), true},
+            {L"file://" + root + L"\\index.html", true},
+            {L"file://" + std::wstring(shortRoot) + L"\\sub\\x.html", true},
+            {UrlOf(root + L"\\index.html", upperHex, CP_ACP), inCodePage},
+            // A URL's query and fragment go, but a reading of the whole as a path may not leave by them.
             {UrlOf(root + L"\\sub\\x.html", upperHex) + L"?x=1#top", true},
+            {UrlOf(root + L"\\..\\evil\\x.html") + L"?/../../" + name + L"/index.html", false},
+            {L"file://" + root + L"\\x.html#\\..\\..\\x.html", false},
             {UrlOf(Upper(root) + L"\\INDEX.HTML", lowerHex), true},
             {root + L"\\sub\\x.html", true},
             {Upper(root) + L"/index.html", true},
             {std::wstring(shortRoot) + L"\\index.html", true},
             {UrlOf(std::wstring(shortRoot) + L"\\sub\\x.html"), true},
             {UrlOf(root + L"\\sub\\..\\index.html"), true},
-            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/index.html", true},
+            // Below the folder an escape would read two ways: raw in the legacy spelling.
+            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/index.html", false},
             {UrlOf(root + L"\\..\\index.html"), false},
             {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/%2E%2E/index.html", false},
             {UrlOf(root + L"\\sub") + L"%2F..%2F..%2Fx.html", false},
             {UrlOf(root + L"-other\\index.html"), false},
             {root + L"\\..\\x.html", false},
+            {UrlOf(root + L"\\index.html", upperHex).substr(8), false},
             {UrlOf(root + L"\\index.html") + L"%00/../../other/x.html", false},
             {UrlOf(root + L"\\sub") + L"%0A/x.html", false},
             {UrlOf(root) + L"/%FF.html", false},
@@ -263,6 +275,10 @@ TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOthe
             {L"about:blank", false},
             {L"javascript:external.process", false},
         };
+        // No file name holds these: read up to one of them, the path names a file out of the folder.
+        for (const wchar_t c : std::wstring(L"?*\"<>|#")) {
+            cases.push_back({root + L"\\..\\x.html" + c + L"\\..\\" + name + L"\\index.html", false});
+        }
         const std::wstring page = root + L"\\index.html";
         const CLocalPageScope scope(page);
         CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), page);
@@ -280,6 +296,9 @@ TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOthe
             EXPECT_TRUE(CLocalPageScope(otherPage).Contains((root + L"\\sub\\x.html").c_str()));
             EXPECT_FALSE(CLocalPageScope(otherPage).Contains(UrlOf(root + L"-other\\x.html").c_str()));
         }
+        // Short above, long below: the control may report the page as it was given.
+        const std::wstring mixed = std::wstring(shortRoot).substr(0, std::wstring(shortRoot).rfind(L'\\') + 1) + name;
+        EXPECT_TRUE(CLocalPageScope(mixed + L"\\index.html").Contains(UrlOf(mixed + L"\\x.html").c_str()));
     }
     // A URL that cannot be checked is foreign.
     const std::wstring page = m_page.Url(L"index.html");
