@@ -36,6 +36,9 @@ def main(argv):
 
         passed = 'echo "[  PASSED  ] 1 test."'
         listed = 'printf "StandIn.\\n  Passes\\n"'
+        # gtest_main's greeting, and lines that only look like a suite and its case.
+        other_lines = ('printf "Running main() from gtest_main.cc\\nLoading settings.\\n  done\\n'
+                       'StandIn.\\n\\n  Passes\\n"')
         crashed = "Wine reported an unhandled exception"
         crash_report = ('echo "wine: Unhandled page fault on write access to 0000000000000000'
                         ' at address 0000000140001530 (thread 0024), starting debugger..." >&2')
@@ -63,6 +66,8 @@ def main(argv):
             ("a listing of the stand-in's case", [wine_run, stand_in, LIST], "", True, False, None),
             ("a listing that ends with 0 and lists no case", ["sh", "-c", "exit 0", "sh", LIST], "", False, False,
              "listed no case"),
+            ("a listing that prints other lines and no case", ["sh", "-c", other_lines + "; exit 0", "sh", LIST], "",
+             False, False, "listed no case"),
             ("Wine's loss of a listing with an exit code before it printed", once("true", "exit 1", listed, LIST),
              "", True, True, None),
             ("Wine's loss of a listing by a signal", once(listed, "kill -9 $$", "true", LIST), "", True, True, None),

@@ -35,7 +35,8 @@ on, goes to $KV_BUILD_DIR/retried-cases/CASE.log. A failing case always says
 its exit code.
 
 A listing of a program's cases (--gtest_list_tests, which ctest asks for
-before it runs them) has failed when it ends with 0 but lists no case: ctest
+before it runs them) has failed when it ends with 0 but lists no case, a
+suite's name and the name of one of its cases, whatever else it printed: ctest
 would take the program for one without tests. A listing that Wine lost, by a
 signal or by an error before anything was printed as above, is made again and
 recorded the same way.
@@ -53,8 +54,12 @@ SERVERS = os.path.join(os.path.dirname(HERE), "servers")
 
 PASSED_ONE = re.compile(r"^\[  PASSED  \] 1 test\.", re.MULTILINE)
 SKIPPED_ONE = re.compile(r"^\[  SKIPPED \] 1 test,", re.MULTILINE)
-# A suite's line, then one of its cases, indented by two blanks.
-LISTED_CASE = re.compile(r"^\S[^\n]*\.[^\n]*\n  \S", re.MULTILINE)
+# A suite's name and a dot, then the name of one of its cases, indented by two
+# blanks; either may end in a comment (a typed or value-parameterized test's
+# parameter). Wine's programs end their lines with CR LF.
+NAME = r"[A-Za-z_][A-Za-z0-9_/]*"
+COMMENT = r"(?:  #[^\r\n]*)?\r?$"
+LISTED_CASE = re.compile(r"^%s\.%s\n  %s%s" % (NAME, COMMENT, NAME, COMMENT), re.MULTILINE)
 # Wine's report of an unhandled exception: the process that raised it prints
 # "wine: Unhandled page fault on write access to ... (thread 0024), starting
 # debugger..." on its standard error (whatever WINEDEBUG says), and the
