@@ -29,10 +29,12 @@ void OpenSet(SettingsFiles& files, const std::wstring& setName, const std::wstri
     if (folder.empty()) {
         return;
     }
+    const std::wstring path = folder + L"\\" + file;
+    RestoreSettingsBackup(path);
     // Read only, so a file the user may not write is read all the same; in
     // binary mode, since text mode ends a UTF-16 text at its first 0x1A byte
     // and drops the 0x0D of a 0D 0A byte pair.
-    auto stream = std::make_shared<std::wfstream>((folder + L"\\" + file).c_str(), std::ios::in | std::ios::binary);
+    auto stream = std::make_shared<std::wfstream>(path.c_str(), std::ios::in | std::ios::binary);
     if (stream->is_open() && stream->good()) {
         files.emplace(setName, std::move(stream));
     }

@@ -66,6 +66,11 @@ std::string EncodeUtf16(const std::wstring& text, bool bigEndian)
     return bytes;
 }
 
+std::wstring BackupOf(const std::wstring& path)
+{
+    return path + L".kvs.bak";
+}
+
 } // namespace
 
 SettingsText DecodeSettingsText(const std::string& bytes)
@@ -154,6 +159,13 @@ bool SwapSettingsFile(const std::wstring& path, const std::wstring& replacement,
     return ::ReplaceFileW(path.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr);
 }
 
+void RestoreSettingsBackup(const std::wstring& path)
+{
+    // A file at path is newer than a backup beside it, which the next save replaces. Where the
+    // move fails, the backup stays as the old file's one copy.
+    ::MoveFileExW(BackupOf(path).c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+}
+
 bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes, SettingsFileSwap swap)
 {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -193,16 +205,15 @@ bool ReplaceSettingsFile(const std::wstring& path, const std::string& bytes, Set
         }
     }
     // The old file's owner, security and attributes stay.
-    const std::wstring backup = path + L".kvs.bak";
+    const std::wstring backup = BackupOf(path);
     if (swap(path, temporary, backup)) {
         // One that a reader still holds goes when it lets go, or the next save replaces it.
         ::DeleteFileW(backup.c_str());
         return true;
     }
     // A swap that fails once the old file has left its path
-    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) leaves it under the backup name;
-    // where the move back fails too, the backup stays as its one copy.
-    ::MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) leaves it under the backup name.
+    RestoreSettingsBackup(path);
     ::DeleteFileW(temporary.c_str());
     return false;
 }

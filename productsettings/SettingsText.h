@@ -43,6 +43,11 @@ using SettingsFileSwap = bool (*)(const std::wstring& path, const std::wstring& 
                                   const std::wstring& backup);
 bool SwapSettingsFile(const std::wstring& path, const std::wstring& replacement, const std::wstring& backup);
 
+// Where path is missing and a save stopped inside its swap left the old file
+// under the backup name, moves it back; a file at path is never replaced.
+// Called before a settings file is read or written.
+void RestoreSettingsBackup(const std::wstring& path);
+
 // Writes bytes into a new file beside path and puts it in path's place in one
 // step (swap), keeping path's owner, security and attributes, so that a
 // reader sees the old file or the new one, never a mix. Leaves no temporary

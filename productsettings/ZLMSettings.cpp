@@ -199,6 +199,7 @@ bool CIniParametersSet::LoadIni(std::wfstream& file)
 
 bool CIniParametersSet::WriteOwnKeys(const std::wstring& path, SettingsFileSwap swap)
 {
+    RestoreSettingsBackup(path);
     std::string bytes, updated;
     if (!ReadSettingsBytes(path, bytes)) {
         return false;

@@ -16,6 +16,7 @@
 #include <functional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 using namespace ProductSettings;
@@ -310,6 +311,23 @@ bool SwapMovingTheOldFileAside(const std::wstring& path, const std::wstring& rep
     return false;
 }
 
+// The real swap, which leaves the old file under the backup name for the save to remove.
+bool SwapKeepingABackup(const std::wstring& path, const std::wstring& replacement, const std::wstring& backup)
+{
+    const std::string old = ReadBytes(path);
+    const bool swapped = SwapSettingsFile(path, replacement, backup);
+    EXPECT_EQ(ReadBytes(backup), old);
+    return swapped;
+}
+
+// A swap stopped between its two moves, as a kill stops it: the old file lies
+// under the backup name, the new one under its temporary name.
+bool SwapStoppedHalfway(const std::wstring& path, const std::wstring&, const std::wstring& backup)
+{
+    EXPECT_TRUE(::MoveFileExW(path.c_str(), backup.c_str(), 0));
+    throw std::runtime_error("stopped");
+}
+
 std::ptrdiff_t FilesBeside(const std::wstring& file)
 {
     const std::filesystem::path folder = std::filesystem::path(file).parent_path();
@@ -520,7 +538,7 @@ TEST(SiblingSettings, IniSaveChangesOnlyTheSetsOwnKeysInTheFilesEncoding)
         ASSERT_TRUE(user.SetParameter("ShowSplash", true));
         ASSERT_TRUE(user.SetParameter("ShowServerNotifications", false));
         ASSERT_TRUE(user.SetParameter("EnableTracking", std::wstring(L"of another type")));
-        ASSERT_TRUE(user.WriteOwnKeys(installed.UserFile()));
+        ASSERT_TRUE(user.WriteOwnKeys(installed.UserFile(), SwapKeepingABackup));
 
         const std::wstring after = L"; Zelmora 1.9\r\n[Shared]\r\nbuildId = 1207\r\n\r\n[Common]\r\n"
                                    L"language=Fran\u00e7ais\r\n  trackingUid = " + uid +
@@ -572,6 +590,7 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
         DWORD attributes;
         const char* what;
         SettingsFileSwap swap = SwapSettingsFile;
+        std::string staleBackup;
     } cases[] = {
         {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_READONLY, "a read-only file"},
         {"[Common]\r\ntrackingUid\r\n", L"new", FILE_ATTRIBUTE_NORMAL, "a file that does not parse"},
@@ -589,17 +608,51 @@ TEST(SiblingSettings, IniSaveRefusesWhatItCannotWriteWhole)
          SwapKeepingNames},
         {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_HIDDEN, "a swap that moved the old file aside",
          SwapMovingTheOldFileAside},
+        {"[Common]\r\ntrackingUid=old\r\n", L"new", FILE_ATTRIBUTE_HIDDEN,
+         "a swap that keeps both names beside a stale backup", SwapKeepingNames, "[Common]\r\ntrackingUid=stale\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         CInstalledSibling installed("TRM");
         installed.PlaceUserFile(c.file);
+        const std::wstring backup = installed.UserFile() + L".kvs.bak";
+        if (!c.staleBackup.empty()) {
+            ProductList::Testing::WriteBytes(backup, c.staleBackup);
+        }
         ASSERT_TRUE(::SetFileAttributesW(installed.UserFile().c_str(), c.attributes));
         CZLMCurrentUserSettings user;
         ASSERT_TRUE(user.SetParameter("TrackingUID", c.uid));
         EXPECT_FALSE(user.WriteOwnKeys(installed.UserFile(), c.swap));
         EXPECT_EQ(ReadBytes(installed.UserFile()), c.file);
+        if (!c.staleBackup.empty()) {
+            EXPECT_EQ(ReadBytes(backup), c.staleBackup) << "a file at the path is never replaced by a backup";
+            EXPECT_TRUE(::DeleteFileW(backup.c_str()));
+        }
         EXPECT_EQ(FilesBeside(installed.UserFile()), 1) << "no temporary or backup file is left";
         ::SetFileAttributesW(installed.UserFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// The next load, or the next save, finds the old file at its path again.
+TEST(SiblingSettings, AnOldFileThatAStoppedSwapLeftAsItsBackupIsPutBackFirst)
+{
+    for (const bool save : {false, true}) {
+        SCOPED_TRACE(save ? "the next save" : "the next load");
+        CInstalledSibling installed("TRM");
+        installed.PlaceUserFile("[Common]\r\ntrackingUid=old\r\nsplashShow=false\r\n");
+        CZLMCurrentUserSettings user;
+        ASSERT_TRUE(user.SetParameter("TrackingUID", std::wstring(L"new")));
+        EXPECT_THROW(user.WriteOwnKeys(installed.UserFile(), SwapStoppedHalfway), std::runtime_error);
+        ASSERT_EQ(::GetFileAttributesW(installed.UserFile().c_str()), INVALID_FILE_ATTRIBUTES);
+        if (save) {
+            ASSERT_TRUE(user.WriteOwnKeys(installed.UserFile()));
+            EXPECT_EQ(ReadBytes(installed.UserFile()), "[Common]\r\ntrackingUid=new\r\nsplashShow=false\r\n");
+            EXPECT_EQ(FilesBeside(installed.UserFile()), 1);
+        } else {
+            const auto settings = CreateProductSettings("TRM");
+            ASSERT_EQ(settings->LoadCurrentUserSettings(), LR_Loaded);
+            EXPECT_EQ(Get<std::wstring>(*settings, "TrackingUID"), L"old");
+            EXPECT_FALSE(Get<bool>(*settings, "ShowSplash"));
+        }
     }
 }
