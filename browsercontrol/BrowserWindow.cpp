@@ -101,10 +101,10 @@ void SetBrowserFeatures()
     ::CoInternetSetFeatureEnabled(FEATURE_DISABLE_NAVIGATION_SOUNDS, SET_FEATURE_ON_PROCESS, TRUE);
 }
 
-CBrowserWindow::CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, std::wstring pageUrl)
+CBrowserWindow::CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, CLocalPageScope scope, std::wstring pageUrl)
     : m_objects(std::move(objects)),
       m_pageUrl(std::move(pageUrl)),
-      m_scope(m_pageUrl),
+      m_scope(std::move(scope)),
       m_documentCheck(std::make_shared<CDocumentCheck>(m_scope))
 {
 }

@@ -55,8 +55,8 @@ private:
     Cxx::GUI::CEventConnection m_events;
 };
 
-// The child window that shows one page of a web dialog in a WebBrowser control, loaded from the
-// page's URL or path. The control gets the page's script objects as window.external, the
+// The child window that shows one page of a web dialog in a WebBrowser control, loaded from a
+// URL of a file inside the folder the dialog trusts. The control gets the page's script objects as window.external, the
 // security policy of CInternetSecurityManager, and no context menu. It stays inside the
 // folder of its page: navigations of any frame that leave it, the first one included, and new
 // windows are cancelled (the page opens outside links in the user's browser instead), and a
@@ -65,7 +65,7 @@ private:
 class CBrowserWindow final : public Cxx::GUI::CWindowImpl<CBrowserWindow>,
                              public CWebBrowser2Impl<CBrowserWindow> {
 public:
-    CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, std::wstring pageUrl);
+    CBrowserWindow(std::shared_ptr<JS::CJSObjects> objects, CLocalPageScope scope, std::wstring pageUrl);
 
     static Cxx::GUI::CWndClassInfo GetWndClassInfo()
     {
@@ -73,7 +73,7 @@ public:
     }
 
     // A visible child of parent that starts loading the page; false, with no window, when the
-    // page is no local file (ERROR_ACCESS_DENIED) or there is no control, or it cannot be connected.
+    // page is no file of the scope (ERROR_ACCESS_DENIED) or there is no control, or it cannot be connected.
     bool Create(HWND parent, const RECT& rect);
 
     // One event of the control, as it fires them.

@@ -69,9 +69,9 @@ int EscapedByte(const std::wstring& text, std::size_t at)
     return low >= 0 ? high * 16 + low : -1;
 }
 
-// A URL's path with its percent escapes decoded as UTF-8, beside letters written raw; empty
-// when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
-std::wstring DecodeUrlPath(const std::wstring& encoded)
+// A text with its percent escapes decoded as UTF-8 or in the code page, beside letters written
+// raw; empty when the escapes are no UTF-8 text. A '%' that starts no escape stands for itself.
+std::wstring DecodeEscapes(const std::wstring& encoded, unsigned codePage)
 {
     std::wstring decoded;
     std::string escaped;
@@ -82,7 +82,9 @@ std::wstring DecodeUrlPath(const std::wstring& encoded)
             continue;
         }
         std::wstring text;
-        if (!Cxx::Core::Utils::Utf8ToWide(escaped, text)) {
+        if (codePage != CP_UTF8) {
+            text = Cxx::Core::Utils::CodePageToWide(escaped, codePage);
+        } else if (!Cxx::Core::Utils::Utf8ToWide(escaped, text)) {
             return {};
         }
         decoded += text;
@@ -111,28 +113,26 @@ bool IsControl(wchar_t c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
-// The canonical local path of a file: URL or an absolute drive path; empty for anything else,
-// network paths included.
-std::wstring LocalPath(const std::wstring& url)
+// The canonical form of an absolute drive path; empty for anything else, network paths and URLs included.
+std::wstring LocalPath(std::wstring path)
 {
-    std::wstring path = url;
-    if (StartsWithNoCase(url, L"file:")) {
-        const std::size_t start = FileUrlPathStart(url);
-        path = start == std::wstring::npos
-                   ? L""
-                   : DecodeUrlPath(url.substr(start, url.find_first_of(L"?#", start) - start));
-    }
     // No file name holds a control character, and a NUL would cut the path short of what the text names.
     if (path.size() < 3 || (path[0] | 0x20) < L'a' || (path[0] | 0x20) > L'z' || path[1] != L':' ||
         (path[2] != L'\\' && path[2] != L'/') || std::any_of(path.begin(), path.end(), IsControl)) {
         return {};
     }
-    // Dot segments are resolved once decoded, as the file system resolves them.
+    // Dot segments are resolved as the file system resolves them.
     path = FullPath(path);
     if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') {
         return {};
     }
     return path;
+}
+
+bool IsExistingFile(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool SameNoCase(std::wstring_view a, std::wstring_view b)
@@ -190,28 +190,52 @@ std::size_t FolderSpellingEnd(const std::wstring& folder, std::size_t from, cons
     return at;
 }
 
-// Whether what follows the folder in a location names a file in it or below it: a plain
-// relative name, which no reading decodes or cuts short, and in a URL perhaps a query or
-// fragment, through which a text read as a path throughout may not leave the folder.
-bool IsOwnFile(const std::wstring& folder, const std::wstring& rest, bool isUrl)
+// The file in or below the folder that what follows the folder in a location names, and the
+// location's query and fragment: a plain relative name, which no reading decodes or cuts short,
+// and in a URL perhaps a query or fragment, through which a text read as a path throughout may
+// not leave the folder. Only a file that exists counts: for a missing one the control may try
+// the path cut at a '#' of the folder's. It is looked up as the rule reads the location, below
+// the folder as held, which each spelling of the folder names; the location's other readings
+// may name no existing file elsewhere (NoReadingLeaves).
+bool OwnFile(const std::wstring& folder, const std::wstring& rest, bool isUrl, std::wstring& file, std::wstring& tail)
 {
     const std::size_t cut = isUrl ? rest.find_first_of(L"?#") : std::wstring::npos;
     if (cut != std::wstring::npos && rest.find_first_of(L"\\/%", cut) != std::wstring::npos) {
         return false;
     }
     const std::wstring name = rest.substr(0, cut);
-    if (name.empty() || name.find_first_of(L"#?%:*\"<>|") != std::wstring::npos ||
-        std::any_of(rest.begin(), rest.end(), IsControl)) {
+    if (name.find_first_of(L"#?%:*\"<>|") != std::wstring::npos || std::any_of(rest.begin(), rest.end(), IsControl)) {
         return false;
     }
-    return StartsWithNoCase(FullPath(folder + name), folder);
+    file = FullPath(folder + name);
+    tail = cut == std::wstring::npos ? std::wstring() : rest.substr(cut);
+    return StartsWithNoCase(file, folder) && IsExistingFile(file);
 }
 
 } // namespace
 
-CLocalPageScope::CLocalPageScope(const std::wstring& pageUrl)
+std::wstring FileUrl(const std::wstring& path)
 {
-    const std::wstring page = LocalPath(pageUrl);
+    if (path.empty()) {
+        return {};
+    }
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring url = L"file:///";
+    for (const wchar_t c : path) {
+        if (c == L'\\') {
+            url += L'/';
+        } else if (c <= L' ' || c == 0x7F || std::wstring_view(L"\"#%&<>[]^`{|}").find(c) != std::wstring_view::npos) {
+            url += {L'%', digits[c >> 4], digits[c & 15]};
+        } else {
+            url += c;
+        }
+    }
+    return url;
+}
+
+CLocalPageScope::CLocalPageScope(const std::wstring& pagePath)
+{
+    const std::wstring page = LocalPath(pagePath);
     if (page.empty()) {
         return;
     }
@@ -223,28 +247,60 @@ CLocalPageScope::CLocalPageScope(const std::wstring& pageUrl)
     }
 }
 
-bool CLocalPageScope::Contains(const wchar_t* url) const noexcept
+bool CLocalPageScope::Resolve(const std::wstring& text, std::wstring& file, std::wstring& tail) const
 {
-    if (m_spellings.empty() || !url) {
+    if (m_spellings.empty()) {
         return false;
     }
-    try {
-        const std::wstring text = url;
-        const bool isUrl = StartsWithNoCase(text, L"file:");
-        const std::size_t start = isUrl ? FileUrlPathStart(text) : 0;
-        if (start == std::wstring::npos) {
-            return false;
+    const bool isUrl = StartsWithNoCase(text, L"file:");
+    const std::size_t start = isUrl ? FileUrlPathStart(text) : 0;
+    if (start == std::wstring::npos) {
+        return false;
+    }
+    for (const std::wstring& folder : m_spellings) {
+        const std::size_t end = FolderSpellingEnd(folder, 0, text, start, isUrl);
+        if (end != std::wstring::npos) {
+            return OwnFile(m_spellings.front(), text.substr(end), isUrl, file, tail) &&
+                   NoReadingLeaves(text.substr(start));
         }
-        for (const std::wstring& folder : m_spellings) {
-            const std::size_t end = FolderSpellingEnd(folder, 0, text, start, isUrl);
-            if (end != std::wstring::npos) {
-                return IsOwnFile(m_spellings.front(), text.substr(end), isUrl);
+    }
+    return false;
+}
+
+// The control may read a text's escapes, in a plain path too, or leave them as they stand, and
+// take the text whole or cut at a '#' or '?'. A reading that names no existing file opens
+// nothing; one that names an existing file must name it inside the folder.
+bool CLocalPageScope::NoReadingLeaves(const std::wstring& path) const
+{
+    for (const std::wstring& reading : {path, DecodeEscapes(path, CP_UTF8), DecodeEscapes(path, CP_ACP)}) {
+        for (const std::wstring& cut :
+             {reading, reading.substr(0, reading.find(L'#')), reading.substr(0, reading.find(L'?'))}) {
+            const std::wstring file = LocalPath(cut);
+            if (!file.empty() && IsExistingFile(file) && !StartsWithNoCase(LongFolder(file), m_spellings.front())) {
+                return false;
             }
         }
-        return false;
+    }
+    return true;
+}
+
+bool CLocalPageScope::Contains(const wchar_t* url) const noexcept
+{
+    return !PageUrl(url).empty();
+}
+
+std::wstring CLocalPageScope::PageUrl(const wchar_t* location) const noexcept
+{
+    if (!location) {
+        return {};
+    }
+    try {
+        std::wstring file;
+        std::wstring tail;
+        return Resolve(location, file, tail) ? FileUrl(file) + tail : std::wstring();
     } catch (...) {
         // A URL that cannot be checked is foreign.
-        return false;
+        return {};
     }
 }
 

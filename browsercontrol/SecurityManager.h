@@ -15,17 +15,32 @@
 
 namespace BrowserControl {
 
-// What belongs to a dialog's own page: the local files inside the folder of that page (its
-// path or file: URL). Every other URL, and everything when the page is no local file, is foreign.
+// The file: URL of a full local path, as UrlCreateFromPathW writes it for ASCII: '/' for '\',
+// and every control, blank, '"', '#', '%', '&', '<', '>', '[', ']', '^', '`', '{', '|' and
+// '}' escaped. Letters outside ASCII stay as they are: escapes of their bytes would read one way
+// in UTF-8 and another in the code page. Empty for an empty path.
+std::wstring FileUrl(const std::wstring& path);
+
+// What belongs to a dialog's own page: the files that exist inside the folder of that page, as
+// the program holds its path. Every other URL is foreign, and everything when the path is no
+// full local path: the folder is never read out of a URL.
 class CLocalPageScope {
 public:
-    explicit CLocalPageScope(const std::wstring& pageUrl);
+    explicit CLocalPageScope(const std::wstring& pagePath);
 
     // A file: URL or an absolute path that spells the folder (long, short or as given) and then
-    // a plain relative name of a file in it or below it. Never throws, so the policy and the
+    // a plain relative name of a file that exists in it or below it, and that no other reading
+    // of the text takes to an existing file elsewhere. Never throws, so the policy and the
     // navigation checks built on it fail closed.
     bool Contains(const wchar_t* url) const noexcept;
+    // The FileUrl of the file that a contained location names, with the location's query and
+    // fragment; empty for a location it does not contain.
+    std::wstring PageUrl(const wchar_t* location) const noexcept;
+
 private:
+    bool Resolve(const std::wstring& text, std::wstring& file, std::wstring& tail) const;
+    bool NoReadingLeaves(const std::wstring& path) const;
+
     // The folder long, as given and short, each with its trailing backslash; empty when the
     // page is no local file.
     std::vector<std::wstring> m_spellings;

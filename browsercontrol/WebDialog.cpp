@@ -92,10 +92,11 @@ void CWebBaseDlgImpl<TBase>::InitScriptObjects(const std::shared_ptr<JS::CJSObje
 
 template <class TBase>
 std::unique_ptr<CBrowserWindow> CWebBaseDlgImpl<TBase>::CreatePage(std::shared_ptr<JS::CJSObjects> objects,
+                                                                   const CLocalPageScope& scope,
                                                                    const std::wstring& url)
 {
     // A page whose window cannot be made never shows the dialog, which then times out.
-    auto browser = std::make_unique<CBrowserWindow>(std::move(objects), url);
+    auto browser = std::make_unique<CBrowserWindow>(std::move(objects), scope, url);
     browser->Create(this->Handle(), RECT{});
     return browser;
 }
@@ -108,16 +109,17 @@ LRESULT CWebBaseDlgImpl<TBase>::OnInitDialog(UINT, WPARAM, LPARAM, bool&)
         End(0);
         return 0;
     }
-    if (!m_secondPageUrl.empty()) {
+    if (!m_secondPagePath.empty()) {
         auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
         JS::AddScriptObject(objects, new JS::WindowWrapper::CJSWindowWrapper(std::make_shared<CBrowserWindowWrapper>(
                                          WM_WEBDLG_SECOND_SHOW_SIZED, WM_WEBDLG_SECOND_SHOW, WM_WEBDLG_SECOND_CLOSE,
                                          this->Handle())));
-        m_secondBrowser = CreatePage(std::move(objects), m_secondPageUrl);
+        m_secondBrowser =
+            CreatePage(std::move(objects), CLocalPageScope(m_secondPagePath), FileUrl(m_secondPagePath));
     }
     auto objects = std::make_shared<JS::CJSObjectsSimpleContainer>();
     InitScriptObjects(objects);
-    m_mainBrowser = CreatePage(std::move(objects), m_pageUrl);
+    m_mainBrowser = CreatePage(std::move(objects), m_scope, m_pageUrl);
     m_mainBrowser->ShowWindow(SW_HIDE);
     ::SetTimer(this->Handle(), TimerId, m_timeout, nullptr);
     m_initialised.exchange(true);
@@ -270,9 +272,15 @@ LRESULT CWebBaseDlgImpl<TBase>::OnSecondClose(UINT, WPARAM, LPARAM, bool&)
 template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CDialogImpl<CWebBaseModalDlg>>;
 template class CWebBaseDlgImpl<Cxx::GUI::Dialogs::CModelessDlg<CWebBaseModelessDlg>>;
 
-CWebBaseModelessDlg::CWebBaseModelessDlg(std::wstring pageUrl, std::wstring secondPageUrl, int placement,
+CWebBaseModelessDlg::CWebBaseModelessDlg(const std::wstring& pagePath, std::wstring secondPagePath, int placement,
                                          UINT timeoutMs)
-    : CBase(std::move(pageUrl), std::move(secondPageUrl), placement, timeoutMs), m_serial(NextSerial())
+    : CBase(pagePath, std::move(secondPagePath), placement, timeoutMs), m_serial(NextSerial())
+{
+    OpenDialogs()[m_serial] = this;
+}
+
+CWebBaseModelessDlg::CWebBaseModelessDlg(CLocalPageScope scope, std::wstring pageUrl, int placement, UINT timeoutMs)
+    : CBase(std::move(scope), std::move(pageUrl), placement, timeoutMs), m_serial(NextSerial())
 {
     OpenDialogs()[m_serial] = this;
 }

@@ -34,6 +34,7 @@ inline constexpr UINT WM_WEBDLG_SECOND_CLOSE = 0x1510;
 // shown it when the time-out (timer 100) passes ends it with WebDialogPageTimeout. An optional
 // second page may show the dialog meanwhile (a splash), until the main page shows it; its
 // close ends the dialog with 1. Placement 0 centres the dialog, 1 puts it beside the taskbar.
+// The browser is asked for the FileUrl of each page's path, and trusts the page's folder alone.
 // The child windows its page opened close with it.
 template <class TBase>
 class CWebBaseDlgImpl : public TBase {
@@ -42,9 +43,15 @@ public:
 
     static constexpr UINT_PTR TimerId = 100;
 
-    CWebBaseDlgImpl(std::wstring pageUrl, std::wstring secondPageUrl, int placement, UINT timeoutMs)
-        : m_timeout(timeoutMs), m_pageUrl(std::move(pageUrl)), m_secondPageUrl(std::move(secondPageUrl)),
-          m_placement(placement)
+    // Pages by the full paths of their files; an empty main page ends the dialog at once.
+    CWebBaseDlgImpl(const std::wstring& pagePath, std::wstring secondPagePath, int placement, UINT timeoutMs)
+        : CWebBaseDlgImpl(CLocalPageScope(pagePath), FileUrl(pagePath), std::move(secondPagePath), placement,
+                          timeoutMs)
+    {
+    }
+    // A page by a URL of a file inside the scope, which it trusts alone.
+    CWebBaseDlgImpl(CLocalPageScope scope, std::wstring pageUrl, int placement, UINT timeoutMs)
+        : CWebBaseDlgImpl(std::move(scope), std::move(pageUrl), std::wstring(), placement, timeoutMs)
     {
     }
 
@@ -74,13 +81,20 @@ protected:
     // Null before WM_INITDIALOG.
     CBrowserWindow* MainBrowser() const { return m_mainBrowser.get(); }
     // The folder the main page trusts, and from which alone it may open child windows.
-    CLocalPageScope PageScope() const { return CLocalPageScope(m_pageUrl); }
+    const CLocalPageScope& PageScope() const { return m_scope; }
     // The opener of the page's child windows, made on first use; they close with this dialog.
     std::shared_ptr<JS::CChildCreator> ChildCreator();
     // True while a call of its pages into one of their own script objects runs on this thread.
     bool IsOwnScriptCallRunning() const;
 
 private:
+    CWebBaseDlgImpl(CLocalPageScope scope, std::wstring pageUrl, std::wstring secondPagePath, int placement,
+                    UINT timeoutMs)
+        : m_timeout(timeoutMs), m_scope(std::move(scope)), m_pageUrl(std::move(pageUrl)),
+          m_secondPagePath(std::move(secondPagePath)), m_placement(placement)
+    {
+    }
+
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, bool&);
     LRESULT OnEnd(UINT, WPARAM result, LPARAM, bool&);
@@ -93,7 +107,8 @@ private:
     LRESULT OnSecondShow(UINT, WPARAM, LPARAM, bool&);
     LRESULT OnSecondClose(UINT, WPARAM, LPARAM, bool&);
 
-    std::unique_ptr<CBrowserWindow> CreatePage(std::shared_ptr<JS::CJSObjects> objects, const std::wstring& url);
+    std::unique_ptr<CBrowserWindow> CreatePage(std::shared_ptr<JS::CJSObjects> objects, const CLocalPageScope& scope,
+                                               const std::wstring& url);
     // Sizes the dialog and puts it where its placement says.
     void Place(int width, int height, UINT placedFlags);
     void End(int result) { this->PostMessage(WM_WEBDLG_END, static_cast<WPARAM>(result)); }
@@ -104,8 +119,9 @@ private:
     std::unique_ptr<CBrowserWindow> m_secondBrowser;
     std::atomic<bool> m_shown{false};
     std::atomic<bool> m_initialised{false};
+    const CLocalPageScope m_scope;
     const std::wstring m_pageUrl;
-    const std::wstring m_secondPageUrl;
+    const std::wstring m_secondPagePath;
     const int m_placement;
     std::shared_ptr<JS::CChildCreator> m_children;
 };
@@ -128,7 +144,8 @@ public:
     static constexpr UINT_PTR EndRetryTimerId = 101;
     static constexpr UINT EndRetryMs = 50;
 
-    CWebBaseModelessDlg(std::wstring pageUrl, std::wstring secondPageUrl, int placement, UINT timeoutMs);
+    CWebBaseModelessDlg(const std::wstring& pagePath, std::wstring secondPagePath, int placement, UINT timeoutMs);
+    CWebBaseModelessDlg(CLocalPageScope scope, std::wstring pageUrl, int placement, UINT timeoutMs);
     ~CWebBaseModelessDlg() override;
 
     // Names the dialog while it lives, unlike its address or window handle, which are reused.

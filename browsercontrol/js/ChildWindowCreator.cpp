@@ -9,10 +9,11 @@ namespace BrowserControl::JS {
 bool CChildCreator::CreateChildWindow(const std::wstring& page, bool tray)
 {
     // A script that outlives its window (an unload handler) would open a child nothing closes.
-    if (m_closed || !m_openerScope.Contains(page.c_str())) {
+    const std::wstring url = m_closed ? std::wstring() : m_openerScope.PageUrl(page.c_str());
+    if (url.empty()) {
         return false;
     }
-    auto child = std::make_unique<CWebBaseModelessDlg>(page, std::wstring(), tray ? 1 : 0, PageTimeoutMs);
+    auto child = std::make_unique<CWebBaseModelessDlg>(m_openerScope, url, tray ? 1 : 0, PageTimeoutMs);
     const std::uint64_t serial = child->Serial();
     if (!CWebBaseModelessDlg::Create(std::move(child))) {
         return false;

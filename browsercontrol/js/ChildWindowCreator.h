@@ -18,8 +18,9 @@ public:
 };
 
 // A modeless web dialog without an owner and with the usual time-out, which lives until its
-// page closes it, the time-out ends it or its opener closes. The child trusts the folder of
-// its own page, so only pages of the opener's own folder are opened. Use on the opener's thread.
+// page closes it, the time-out ends it or its opener closes. Only pages of the opener's folder
+// are opened, each by the FileUrl of its file, and the child trusts the opener's folder as the
+// opener holds it. Use on the opener's thread.
 class CChildCreator final : public IChildWindowCreator {
 public:
     static constexpr unsigned PageTimeoutMs = 10000;

@@ -181,15 +181,17 @@ TEST_F(WebDialog, EndsWithThePagesCodeOnlyOnceThePageHasShownIt)
 
 TEST_F(WebDialog, ThePageSizesTheDialogAndTheSecondPageShowsUntilThen)
 {
-    const std::wstring page = m_page.Path(L"index.html");
-    const std::wstring splash = m_page.Path(L"splash.html");
+    // Each page's browser is asked for the URL of the page's path, and shows it.
+    const Tests::CNavigationTargets asked;
+    const std::wstring page = m_page.Url(L"index.html");
+    const std::wstring splash = m_page.Url(L"splash.html");
     const auto expectShown = [](HWND window, LONG width, LONG height) {
         const RECT rect = RectOf(window);
         EXPECT_TRUE(::IsWindowVisible(window));
         EXPECT_EQ(rect.right - rect.left, width);
         EXPECT_EQ(rect.bottom - rect.top, height);
     };
-    CDrivenDialog dialog(page, splash, {
+    CDrivenDialog dialog(m_page.Path(L"index.html"), m_page.Path(L"splash.html"), {
         [&](CDrivenDialog& d) {
             EXPECT_FALSE(::IsWindowVisible(d.Handle()));
             EXPECT_TRUE(::IsWindow(BrowserOf(d.Handle(), page)));
@@ -219,6 +221,7 @@ TEST_F(WebDialog, ThePageSizesTheDialogAndTheSecondPageShowsUntilThen)
         },
     });
     EXPECT_EQ(dialog.DoModal(), 4);
+    EXPECT_EQ(asked.targets, (std::vector<std::wstring>{splash, page}));
 }
 
 TEST_F(WebDialog, ThePageGetsTheStandardObjectsInTheirOrder)
@@ -319,7 +322,7 @@ TEST_F(WebDialog, TheChildWindowsOfAPageCloseWithItsDialog)
 TEST_F(WebDialog, AChildEndedDuringACallIntoItsOwnObjectsGoesOnlyAfterTheCall)
 {
     for (const bool own : {true, false}) {
-        auto child = std::make_unique<CEndingChild>(m_page.Url(L"splash.html"));
+        auto child = std::make_unique<CEndingChild>(m_page.Path(L"splash.html"));
         CEndingChild* const dialog = child.get();
         ASSERT_TRUE(CWebBaseModelessDlg::Create(std::move(child)));
         const HWND window = dialog->Handle();

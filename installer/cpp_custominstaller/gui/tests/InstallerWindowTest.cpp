@@ -135,9 +135,12 @@ TEST_F(InstallerWindow, TheUserAsksThePageToCloseAndOnlyThePageOrAFailedAnswerCl
         {"no page loaded in the browser", nullptr, {Post(WM_CLOSE, 3, 0)}, 60000, 3, 0},
     };
     for (const auto& c : cases) {
+        const BrowserControl::Tests::CNavigationTargets asked;
         CDrivenWindow window(m_page, m_manager, c.page, c.steps, c.timeout);
         EXPECT_EQ(window.DoModal(), c.result) << c.name;
         EXPECT_EQ(window.Asked(), c.asked) << c.name;
+        // The control is asked for the page by its URL.
+        EXPECT_EQ(asked.targets, std::vector<std::wstring>{m_pages.Url(L"index.html")}) << c.name;
     }
 }
 
