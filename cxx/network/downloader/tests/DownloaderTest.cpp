@@ -3,6 +3,7 @@
 #include "cxx/core/Handle.h"
 #include "cxx/core/thread/Interruption.h"
 #include "cxx/network/downloader/Md5.h"
+#include "cxx/network/tests/HttpTestSupport.h"
 #include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
@@ -125,22 +126,34 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         EDownloadStatus status;
         std::size_t requests;
         int pauses;
+        // The least each re-send of an attempt asks beyond the one before it (0: not checked).
+        std::uint64_t step;
     };
     const Case cases[] = {
-        {"/data.bin", L"00000000000000000000000000000000", Md5Mismatch, 3, 0},
-        {"/data.bin?corrupt=1", own, Md5Mismatch, 3, 0},
+        {"/data.bin", L"00000000000000000000000000000000", Md5Mismatch, 3, 0, 0},
+        {"/data.bin?corrupt=1", own, Md5Mismatch, 3, 0, 0},
         // Whole answers that end short: ten re-sends that bring no new byte end an attempt.
-        {"/data.bin?more=100&norange=1", own, ReceiveFailed, 33, 30},
-        {"/data.bin?part=50,25&norange=1", own, ReceiveFailed, 33, 30},
+        {"/data.bin?more=100&norange=1", own, ReceiveFailed, 33, 30, 0},
+        {"/data.bin?part=50,25&norange=1", own, ReceiveFailed, 33, 30, 0},
         // A re-send refused, or answered with nothing, ends its attempt at once.
-        {"/data.bin?more=100", own, ReceiveFailed, 6, 3},
-        {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3},
-        // A connection gone silent meets the receive time-out and resumes where it stopped.
-        {"/data.bin?dead=150000", own, Success, 2, 1},
-        // A trickle stalls every re-send: each uses up the budget although it brings bytes.
-        {"/data.bin?trickle=5", own, TimedOut, 33, 30},
+        {"/data.bin?more=100", own, ReceiveFailed, 6, 3, 0},
+        {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3, 0},
+        // One new byte per re-send is no progress, whether the server then closes or goes silent.
+        {"/data.bin?inch=100000", own, ReceiveFailed, 33, 30, 1},
+        {"/data.bin?inch=100000&hang=1", own, TimedOut, 33, 30, 1},
+        // A connection gone silent meets the time-out and resumes where it stopped.
+        {"/data.bin?dead=150000", own, Success, 2, 1, 0},
+        // A trickle stalls every re-send, each after a whole window of its own:
+        // each uses up the budget although it brings bytes.
+        {"/data.bin?trickle=5", own, TimedOut, 33, 30, 10},
+        // A line that slows down after a fast phase stalls as well, on the first
+        // request or on a re-send.
+        {"/data.bin?fast=150000&trickle=5&trickled=1", own, Success, 2, 1, 0},
+        {"/data.bin?drop=100000&fast=200000&trickle=5&trickled=2", own, Success, 3, 2, 0},
+        // Status line and headers that trickle fail the send.
+        {"/data.bin?slowhead=50", own, TimedOut, 3, 0, 0},
         // A slow line is no stall.
-        {"/small.bin?throttle=8192", ownSmall, Success, 1, 0},
+        {"/small.bin?throttle=8192", ownSmall, Success, 1, 0, 0},
     };
     for (const Case& c : cases) {
         Loopback::WriteBytes(target, "an older file");
@@ -150,20 +163,24 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         CTransferOptions options;
         // A download that would go on for ever is stopped at its 50th pause.
         options.sleeper = [&pauses](std::chrono::milliseconds) { return ++pauses < 50; };
-        // Each look at the clock is five seconds later, so a stall shows within
-        // four reads; a silent connection waits a second.
-        auto ticks = std::make_shared<std::atomic<int>>(0);
-        options.limits.clock = [ticks] { return std::chrono::steady_clock::time_point(std::chrono::seconds(5 * ++*ticks)); };
-        options.limits.stallTime = std::chrono::seconds(20);
-        options.limits.timeout = std::chrono::milliseconds(1000);
+        // Every limit passes a hundred times faster: silence in 0.3 s, a stall
+        // or headers in 0.6 s.
+        options.limits.clock = KvTest::FasterClock(100);
         download.downloader.SetTransferOptions(options);
         ASSERT_TRUE(download.downloader.DownloadToFile(target));
         download.downloader.Wait();
         EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{c.status}) << c.path;
-        EXPECT_EQ(Loopback::Requests("files").size() - before, c.requests) << c.path;
+        const std::vector<std::string> requests = Loopback::Requests("files");
+        EXPECT_EQ(requests.size() - before, c.requests) << c.path;
         EXPECT_EQ(pauses, c.pauses) << c.path;
         EXPECT_EQ(Loopback::Exists(target), c.status == Success) << c.path;
         EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << c.path;
+        for (std::size_t i = before + 1; c.step > 0 && i < requests.size(); ++i) {
+            const std::uint64_t asked = Loopback::RangeStart(requests[i]);
+            if (asked != 0) {
+                EXPECT_GE(asked, Loopback::RangeStart(requests[i - 1]) + c.step) << c.path << " " << requests[i];
+            }
+        }
     }
 }
 
@@ -305,31 +322,53 @@ TEST(Downloader, CancelEndsThePauseBeforeAResend)
     EXPECT_EQ(Loopback::Requests("files").size(), 1u) << "no re-send and no further attempt after a cancel";
 }
 
-TEST(Downloader, CancelEndsAReadThatWaitsForBytes)
+TEST(Downloader, CancelEndsEveryWaitForTheNetwork)
 {
-    Served("trickled.bin", Loopback::Pattern(300000));
-    Download download(Loopback::Url("files", "/trickled.bin?trickle=200"));
-    std::promise<void> reading;
-    struct CFirstProgress : TDownloadObserver {
-        std::promise<void>& reading;
+    Served("waited.bin", Loopback::Pattern(300000));
+    struct Case {
+        const char* path;
+        // Cancelled once progress reaches this far; below 0: once the server has the request.
+        double percent;
+    };
+    const Case cases[] = {
+        {"/waited.bin?trickle=200", 0.0},
+        {"/waited.bin?fast=150000&trickle=200", 50.0},
+        {"/waited.bin?dead=150000", 50.0},
+        {"/waited.bin?slowhead=200", -1.0},
+    };
+    struct CWatch : TDownloadObserver {
+        double percent = 0.0;
+        std::promise<void> reached;
         bool told = false;
-        explicit CFirstProgress(std::promise<void>& reading) : reading(reading) {}
-        void OnProgress(double) override
+        void OnProgress(double done) override
         {
-            if (!std::exchange(told, true)) {
-                reading.set_value();
+            if (done >= percent && !std::exchange(told, true)) {
+                reached.set_value();
             }
         }
     };
-    auto first = std::make_shared<CFirstProgress>(reading);
-    download.downloader.AddObserver(first);
-    ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
-    reading.get_future().wait();
-    download.downloader.Cancel();
-    auto waited = std::async(std::launch::async, [&download] { return download.downloader.Wait(); });
-    ASSERT_EQ(waited.wait_for(std::chrono::seconds(20)), std::future_status::ready)
-        << "a read waiting for the next byte must see the cancel when it comes";
-    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
+    for (const Case& c : cases) {
+        const std::size_t before = Loopback::Requests("files").size();
+        Download download(Loopback::Url("files", c.path));
+        auto watch = std::make_shared<CWatch>();
+        watch->percent = c.percent;
+        download.downloader.AddObserver(watch);
+        ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
+        if (c.percent >= 0) {
+            ASSERT_EQ(watch->reached.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready)
+                << c.path << ": the bytes that have arrived come as progress";
+        } else {
+            while (Loopback::Requests("files").size() == before) {
+                ::Sleep(20);
+            }
+        }
+        download.downloader.Cancel();
+        auto waited = std::async(std::launch::async, [&download] { return download.downloader.Wait(); });
+        ASSERT_EQ(waited.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+            << c.path << ": a wait for the network must see the cancel when it comes";
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled}) << c.path;
+        EXPECT_EQ(Loopback::Requests("files").size() - before, 1u) << c.path;
+    }
 }
 
 TEST(Downloader, OnlyLiveObserversAreCalled)
