@@ -50,8 +50,8 @@ struct CReadLimits {
     // Connect, send and receive time-out of each call to the network; a body
     // that brings no byte for this long has broken.
     std::chrono::milliseconds timeout{30000};
-    // The status line and headers of each request (each redirect and re-send
-    // its own) must have come within this time.
+    // The status line and headers of a request, its redirects' included, must
+    // have come within this time; each re-send of a broken body has its own.
     std::chrono::milliseconds headerTime{60000};
     // A body that brings fewer than stallBytes within stallTime has stalled,
     // which counts as a break (the low-speed limit of curl and BITS).

@@ -385,7 +385,8 @@ unsigned long CWinInetConnection::Await(TTime deadline)
     return state.error;
 }
 
-unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* body, std::size_t bodySize)
+unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* body, std::size_t bodySize,
+                                       TTime deadline)
 {
     const auto began = std::chrono::steady_clock::now();
     CAsyncRequest& state = *m_async;
@@ -402,7 +403,7 @@ unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* 
                             static_cast<DWORD>(state.body.size()))) {
         error = ::GetLastError();
         if (error == ERROR_IO_PENDING) {
-            error = Await(Now() + m_limits.headerTime);
+            error = Await(deadline);
         }
     }
     std::lock_guard lock(state.mutex);
@@ -566,7 +567,7 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
             continue;
         }
         const std::wstring range = L"Range: bytes=" + std::to_wstring(total) + L"-\r\n";
-        error = Send(range, nullptr, 0);
+        error = Send(range, nullptr, 0, Now() + m_limits.headerTime);
         if (error == ERROR_INTERNET_OPERATION_CANCELLED) {
             ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
         }
@@ -610,11 +611,13 @@ void CWinInetConnection::SendFollowingRedirects(const wchar_t* verb, const std::
     // WinInet's own redirects have no limit and lose a POST's body.
     flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
     std::wstring object = target;
+    // The redirects' answers count against the same limit.
+    const TTime headersDue = Now() + m_limits.headerTime;
     for (int redirects = 0;; ++redirects) {
         if (!OpenRequest(verb, object, m_scheme == US_Https ? flags | INTERNET_FLAG_SECURE : flags)) {
             fail(NEC_Request, "Can't create request to the server.", ::GetLastError());
         }
-        if (const DWORD error = Send(headers, body, bodySize); error != ERROR_SUCCESS) {
+        if (const DWORD error = Send(headers, body, bodySize, headersDue); error != ERROR_SUCCESS) {
             fail(NEC_Request, SendFailed, error);
         }
         if (!HasStatusLine(m_request.Get())) {

@@ -73,8 +73,9 @@ private:
     void SetRequestTimeouts();
     // Adds the secure protocols to the user's setting, on systems that need it, while this lives.
     void WidenSecureProtocols();
-    // Sends the open request within the header time; the error, 0 on success.
-    unsigned long Send(const std::wstring& headers, const char* body, std::size_t bodySize);
+    // Sends the open request; its status line and headers must have come by
+    // the deadline. The error, 0 on success.
+    unsigned long Send(const std::wstring& headers, const char* body, std::size_t bodySize, TTime deadline);
     // Reads what has arrived, up to size bytes, into the request's buffer;
     // waits until the deadline for the first byte. 0 bytes read: the body ended.
     unsigned long ReadArrived(std::size_t size, TTime deadline, unsigned long& read);
