@@ -25,8 +25,10 @@ constexpr const char* ChunkReadFailed = "Error by receiving data from server ( a
 constexpr const char* ReadFailed = "Error by receiving data from server ( synchronously ).";
 // How long a wait goes without looking at the clock and for a stop.
 constexpr std::chrono::milliseconds AwaitSlice{50};
-// The most one read takes, in chunks of the caller's size.
+// The most one read of a body takes, in chunks of the caller's size.
 constexpr std::size_t ReadChunks = 32;
+// The most one read of a whole answer takes.
+constexpr std::size_t AnswerRead = 64 * 1024;
 
 [[noreturn]] void ThrowInet(std::int32_t code, const char* message, DWORD error)
 {
@@ -466,7 +468,8 @@ std::vector<char> CWinInetConnection::ReceiveResponse()
     const TTime whole = Now() + m_limits.answerTime;
     for (;;) {
         DWORD read = 0;
-        const DWORD error = ReadArrived(m_limits.answerSize + 1 - body.size(), std::min(whole, Now() + m_limits.timeout), read);
+        const std::size_t room = std::min(AnswerRead, m_limits.answerSize + 1 - body.size());
+        const DWORD error = ReadArrived(room, std::min(whole, Now() + m_limits.timeout), read);
         if (error != ERROR_SUCCESS) {
             ThrowInet(NEC_ReadBody, ReadFailed, error);
         }
