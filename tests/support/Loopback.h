@@ -102,14 +102,6 @@ inline std::vector<std::string> Requests(const char* server)
     return lines;
 }
 
-// The first byte that a recorded request's "Range: bytes=N-" asked for; 0 without one.
-inline std::uint64_t RangeStart(const std::string& request)
-{
-    const std::string key = "\"range\": \"bytes=";
-    const auto at = request.find(key);
-    return at == std::string::npos ? 0 : std::stoull(request.substr(at + key.size()));
-}
-
 // Bytes that differ from offset to offset (a misplaced chunk shows).
 inline std::string Pattern(std::size_t size)
 {
