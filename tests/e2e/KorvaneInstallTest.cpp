@@ -181,21 +181,27 @@ TEST_F(KorvaneInstall, TheVerySilentAndNoInterfaceRoadsPassTheirOptionOn)
     }
 }
 
-// A connection that goes silent halfway meets the receive time-out (30 s: this
-// case waits it out once) and the download resumes where it stopped.
-TEST_F(KorvaneInstall, ADownloadWhoseConnectionGoesSilentResumesAndInstalls)
+// A connection that goes silent halfway meets the receive time-out (30 s),
+// one that slows to a trickle after a fast half the stall limit (less than
+// 1 KiB in a minute), and the download resumes where it stopped. This case
+// waits both out once.
+TEST_F(KorvaneInstall, ADownloadWhoseConnectionGoesSilentOrTricklesResumesAndInstalls)
 {
-    const auto half = fs::file_size(fs::path(KvTest::TestInstallerPath(L"exit0"))) / 2;
-    Offer(L"exit0", "", "?dead=" + std::to_string(half));
-    const std::size_t before = Loopback::Requests("files").size();
-    EXPECT_EQ(RunKorvane(L"/S", 120000), 0);
-    std::wstring name;
-    EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
-    const std::vector<std::string> requests = Loopback::Requests("files");
-    ASSERT_EQ(requests.size() - before, 2u);
-    // Resumed, not started again: the bytes of the read that timed out are asked for again.
-    EXPECT_NE(requests.back().find("\"range\": \"bytes="), std::string::npos) << requests.back();
-    EXPECT_FALSE(LeftoverDownloads());
+    const std::string half = std::to_string(fs::file_size(fs::path(KvTest::TestInstallerPath(L"exit0"))) / 2);
+    for (const std::string& query : {"?dead=" + half, "?fast=" + half + "&trickle=100&trickled=1"}) {
+        SCOPED_TRACE(query);
+        ASSERT_TRUE(KvTest::RemoveTestProduct());
+        Offer(L"exit0", "", query);
+        const std::size_t before = Loopback::Requests("files").size();
+        EXPECT_EQ(RunKorvane(L"/S", 150000), 0);
+        std::wstring name;
+        EXPECT_TRUE(KvTest::ReadTestProductValue(L"DisplayName", name));
+        const std::vector<std::string> requests = Loopback::Requests("files");
+        ASSERT_EQ(requests.size() - before, 2u);
+        // Resumed, not started again.
+        EXPECT_NE(requests.back().find("\"range\": \"bytes="), std::string::npos) << requests.back();
+        EXPECT_FALSE(LeftoverDownloads());
+    }
 }
 
 TEST_F(KorvaneInstall, FailuresEndWithTheirExitCodeAndReportTheirCause)

@@ -25,6 +25,14 @@ The query of a request changes how it is served (any number of them):
                   path and query only, send nothing more and keep the connection
                   open until the client closes it (a network that went silent)
     trickle=MS    send the body one byte every MS milliseconds
+    fast=N        with trickle: the bytes before byte N go at full speed
+    trickled=K    with trickle: only the K-th request for this path and query
+                  (counted from 1) trickles, the others go at full speed
+    inch=N        a request without a Range gets the body up to byte N, one with a
+                  Range a single byte; then each closes the connection, or with
+                  hang=1 keeps it open and silent (a server that brings one new
+                  byte per request)
+    slowhead=MS   send the status line and headers one byte every MS milliseconds
 Otherwise "Range: bytes=N-" is answered with 206 and Content-Range, and with
 416 when N is at or beyond the file's end.
 
@@ -59,6 +67,24 @@ class FileServer(loopback.RecordingServer):
     def first_time(self, key):
         """True for the first call with this key."""
         return self.count(key) == 0
+
+
+class SlowWriter:
+    """Writes through to inner one byte at a time, pausing between the bytes."""
+
+    def __init__(self, inner, pause):
+        self.inner = inner
+        self.pause = pause
+
+    def write(self, data):
+        for index in range(len(data)):
+            self.inner.write(data[index:index + 1])
+            self.inner.flush()
+            time.sleep(self.pause)
+        return len(data)
+
+    def flush(self):
+        self.inner.flush()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -102,6 +128,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", "0")
             self.end_headers()
             return
+        if "slowhead" in query:
+            # The status line and headers go out one byte at a time.
+            self.wfile = SlowWriter(self.wfile, int(query["slowhead"]) / 1000.0)
         if start > 0:
             self.send_response(206)
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, length - 1, length))
@@ -110,6 +139,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(length - start))
         self.end_headers()
+        if isinstance(self.wfile, SlowWriter):
+            self.wfile = self.wfile.inner
         if not send_body:
             return
 
@@ -124,20 +155,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
         dead = int(query["dead"]) if "dead" in query else None
         if dead is not None and (start >= dead or not self.server.first_time(("dead", self.path))):
             dead = None
+        if "inch" in query:
+            end = start + 1 if wanted else int(query["inch"])
+            drop = end if drop is None else min(drop, end)
+            if query.get("hang") == "1":
+                dead = drop
         if dead is not None:
             drop = dead if drop is None else min(drop, dead)
         throttle = int(query["throttle"]) if "throttle" in query else None
-        if "trickle" in query:
+        fast = 0
+        if "trickle" in query and ("trickled" not in query or
+                                   self.server.count(("trickled", self.path)) + 1 == int(query["trickled"])):
             throttle = 1000.0 / max(1, int(query["trickle"]))
+            fast = int(query.get("fast", "0"))
         corrupt = query.get("corrupt") == "1" or (
             query.get("changed") == "1" and not self.server.first_time(("changed", self.path)))
         if drop is None and throttle is None and not corrupt:
             with open(path, "rb") as source:
                 self.connection.sendfile(source, start, size - start)
             return
-        self.send_slowly(path, start, size, drop, throttle, corrupt, dead is not None and drop == dead)
+        self.send_slowly(path, start, size, drop, throttle, fast, corrupt, dead is not None and drop == dead)
 
-    def send_slowly(self, path, start, size, drop, throttle, corrupt, go_silent):
+    def send_slowly(self, path, start, size, drop, throttle, fast, corrupt, go_silent):
         block = BLOCK if throttle is None else max(1, int(throttle) // 20)
         began = time.monotonic()
         sent = 0
@@ -146,6 +185,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             position = start
             while position < size:
                 count = min(block, size - position)
+                if position < fast:
+                    count = min(fast, size) - position
                 if drop is not None:
                     count = min(count, drop - position)
                 data = source.read(count)
@@ -162,7 +203,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         select.select([self.connection], [], [], 600)
                     self.connection.shutdown(2)
                     return
-                if throttle is not None:
+                if throttle is not None and position <= fast:
+                    began = time.monotonic()
+                    sent = 0
+                elif throttle is not None:
                     ahead = sent / throttle - (time.monotonic() - began)
                     if ahead > 0:
                         time.sleep(ahead)

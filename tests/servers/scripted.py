@@ -30,6 +30,7 @@ is used up. A behaviour is an object, every member optional:
     "drop"         true: read the request, record it, close without answering
     "drop_after"   close the connection after this many bytes of the body
     "trickle"      seconds between the bytes of the body, sent one at a time
+    "head_trickle" seconds between the bytes of the status line and headers
                    (Content-Length still announces the whole body)
     "content_length"  false: send no Content-Length and close after the body
 Without a script every request is answered 200 with an empty body.
@@ -171,7 +172,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not with_length:
             self.send_header("Connection", "close")
             self.close_connection = True
-        self.end_headers()
+        if behaviour.get("head_trickle"):
+            head = b"".join(self._headers_buffer) + b"\r\n"
+            self._headers_buffer = []
+            for index in range(len(head)):
+                self.wfile.write(head[index:index + 1])
+                self.wfile.flush()
+                time.sleep(float(behaviour["head_trickle"]))
+        else:
+            self.end_headers()
 
         drop_after = behaviour.get("drop_after")
         if self.command != "HEAD":

@@ -43,11 +43,16 @@ using SleepFunction = std::function<bool(std::chrono::milliseconds)>;
 SleepFunction DefaultSleeper();
 
 // How long an answer may take. A network that goes silent or trickles must
-// end a read, never hold it: a silent one meets the time-out of a single
-// call, a trickling one the stall or answer limit.
+// end a request, never hold it: a silent one meets the time-out, a trickling
+// one the header, stall or answer limit. A stop asked of the calling thread
+// (Core::Utils::ThisThreadStopToken) ends every wait as well.
 struct CReadLimits {
-    // Connect, send and receive time-out of each call to the network.
+    // Connect, send and receive time-out of each call to the network; a body
+    // that brings no byte for this long has broken.
     std::chrono::milliseconds timeout{30000};
+    // The status line and headers of a request, its redirects' included, must
+    // have come within this time; each re-send of a broken body has its own.
+    std::chrono::milliseconds headerTime{60000};
     // A body that brings fewer than stallBytes within stallTime has stalled,
     // which counts as a break (the low-speed limit of curl and BITS).
     std::chrono::milliseconds stallTime{60000};
@@ -55,7 +60,8 @@ struct CReadLimits {
     // A whole answer (ReceiveResponse) that takes longer or is larger fails.
     std::chrono::milliseconds answerTime{60000};
     std::size_t answerSize = 1024 * 1024;
-    // The clock of the stall and answer limits; empty means the steady clock.
+    // The clock of every limit but the network calls' own time-outs; empty
+    // means the steady clock.
     std::function<std::chrono::steady_clock::time_point()> clock;
 };
 

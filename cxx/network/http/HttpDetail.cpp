@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 namespace Cxx::Network::Http::HttpClient::Detail {
 
 void CheckStatus(std::uint32_t status)
@@ -40,20 +38,6 @@ bool ParseDecimal(const std::wstring& text, std::uint64_t& value)
     }
     value = result;
     return true;
-}
-
-void CReadSize::Update(std::size_t read, std::chrono::steady_clock::duration took)
-{
-    if (read == m_size && took < FastRead) {
-        m_size = std::min(m_size * 2, m_chunkSize * MaxChunks);
-    } else if (took > SlowRead) {
-        m_size = std::max(m_size / 2, m_chunkSize);
-    }
-    const std::chrono::duration<double> seconds = took;
-    const std::chrono::duration<double> slow = SlowRead;
-    // A few bytes come too fast to time: a trickle must not pass for a fast line.
-    m_whole = read >= m_chunkSize / 32 &&
-              static_cast<double>(read) * slow.count() >= static_cast<double>(m_size) * seconds.count();
 }
 
 } // namespace Cxx::Network::Http::HttpClient::Detail

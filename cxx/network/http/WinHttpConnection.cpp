@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
+
 namespace Cxx::Network::Http::HttpClient {
 
 using Exception::CNetworkException;
@@ -258,8 +260,13 @@ void CWinHttpConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     std::vector<char> buffer(chunkSize);
     std::uint64_t total = 0;
     for (;;) {
+        // The query waits for the first byte; the read then takes no more
+        // than has arrived, so that it never waits for the rest of a chunk.
+        DWORD available = 0;
         DWORD read = 0;
-        if (!::WinHttpReadData(m_request.Get(), buffer.data(), static_cast<DWORD>(chunkSize), &read)) {
+        if (!::WinHttpQueryDataAvailable(m_request.Get(), &available) ||
+            !::WinHttpReadData(m_request.Get(), buffer.data(),
+                               static_cast<DWORD>(std::min<std::size_t>(available, chunkSize)), &read)) {
             ThrowWinHttp(NEC_ReadBody, ChunkReadFailed, ::GetLastError());
         }
         if (read == 0) {

@@ -1,5 +1,6 @@
 #include "cxx/network/http/WinInetConnection.h"
 
+#include "cxx/core/thread/Interruption.h"
 #include "cxx/network/http/HttpDetail.h"
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <map>
 #include <mutex>
 
 namespace Cxx::Network::Http::HttpClient {
@@ -19,10 +22,22 @@ using Exception::NEC_Request;
 namespace {
 
 constexpr const char* ChunkReadFailed = "Error by receiving data from server ( asynchronously ).";
+constexpr const char* ReadFailed = "Error by receiving data from server ( synchronously ).";
+// How long a wait goes without looking at the clock and for a stop.
+constexpr std::chrono::milliseconds AwaitSlice{50};
+// The most one read of a body takes, in chunks of the caller's size.
+constexpr std::size_t ReadChunks = 32;
+// The most one read of a whole answer takes.
+constexpr std::size_t AnswerRead = 64 * 1024;
 
 [[noreturn]] void ThrowInet(std::int32_t code, const char* message, DWORD error)
 {
     Detail::Throw<CWinInetNetworkException>(code, message, error);
+}
+
+[[noreturn]] void ThrowPlain(std::int32_t code, const char* message, DWORD error)
+{
+    Detail::Throw<Exception::CNetworkException>(code, message, error);
 }
 
 bool QueryText(HINTERNET request, DWORD info, std::wstring& text)
@@ -59,6 +74,59 @@ bool QueryContentRange(HINTERNET request, std::uint64_t& first, std::uint64_t& l
            Detail::ParseDecimal(text.substr(slash + 1), length);
 }
 
+// Whole text of a header or of the raw headers, whatever its length.
+bool QueryLongText(HINTERNET request, DWORD info, std::wstring& text)
+{
+    DWORD size = 0;
+    if (::HttpQueryInfoW(request, info, nullptr, &size, nullptr) || ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return false;
+    }
+    text.assign(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (!::HttpQueryInfoW(request, info, text.data(), &size, nullptr)) {
+        return false;
+    }
+    text.resize(size / sizeof(wchar_t));
+    return true;
+}
+
+// A connection closed before the status line reads as an answer that nobody
+// gave: status 0 without headers under Wine, a bare HTTP/0.9 200 on Windows.
+bool HasStatusLine(HINTERNET request)
+{
+    std::wstring raw;
+    return QueryLongText(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw) && raw.rfind(L"HTTP/", 0) == 0 &&
+           raw.rfind(L"HTTP/0.9", 0) != 0;
+}
+
+// A 303 tells that the request was taken and points at a result to fetch:
+// asking again would deliver a POST twice, so the 303 is the answer.
+bool IsRedirect(std::uint32_t status)
+{
+    return status == 301 || status == 302 || status == 307 || status == 308;
+}
+
+// The absolute URL that the answer's Location names, relative to the
+// request's own. A Location that is empty, too long to combine (WinInet may
+// then answer the server's root) or holding a control character (it would go
+// raw into the next request line) names nothing.
+bool RedirectTarget(HINTERNET request, CUrl& target)
+{
+    std::wstring location;
+    if (!QueryLongText(request, HTTP_QUERY_LOCATION, location) || location.empty() ||
+        location.size() >= INTERNET_MAX_URL_LENGTH ||
+        std::any_of(location.begin(), location.end(), [](wchar_t c) { return c < L' ' || c == 0x7F; })) {
+        return false;
+    }
+    wchar_t base[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD baseSize = sizeof(base);
+    wchar_t combined[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD combinedLength = INTERNET_MAX_URL_LENGTH;
+    return ::InternetQueryOptionW(request, INTERNET_OPTION_URL, base, &baseSize) &&
+           ::InternetCombineUrlW(base, location.c_str(), combined, &combinedLength, ICU_NO_ENCODE) &&
+           target.CrackUrl(combined);
+}
+
 std::mutex& CloseMutex()
 {
     static std::mutex mutex;
@@ -82,6 +150,9 @@ public:
         m_bytes = 0;
     }
 
+    // When the window ends.
+    std::chrono::steady_clock::time_point End() const { return m_start + m_limits.stallTime; }
+
     // True when the window has passed with too few bytes, these included.
     bool Stalled(std::uint64_t read)
     {
@@ -92,7 +163,7 @@ public:
             m_bytes = 0;
             return false;
         }
-        return now - m_start >= m_limits.stallTime;
+        return now >= End();
     }
 
 private:
@@ -106,6 +177,89 @@ private:
 
 namespace WinConnection {
 
+// One call at a time runs on a request. When the caller gives up on one (a
+// deadline, a stop), it closes the request at once and WinInet may still
+// complete the call later: whatever such a call writes to (the buffers, the
+// body it sends) lives here, kept by the context table until WinInet's last
+// notice for the handle.
+struct CAsyncRequest {
+    std::mutex mutex;
+    std::condition_variable completed;
+    bool done = true;
+    DWORD error = ERROR_SUCCESS;
+    std::wstring headers;
+    std::string body;
+    INTERNET_BUFFERSW buffers{};
+    std::vector<char> buffer;
+};
+
+namespace {
+
+using TAsyncState = std::shared_ptr<CAsyncRequest>;
+
+// The states of the open requests, by the context value WinInet hands the
+// callback. A number never used twice, not a pointer: a notice that comes
+// for a state already gone then finds nothing.
+class CContexts {
+public:
+    DWORD_PTR Add(TAsyncState state)
+    {
+        std::lock_guard lock(m_mutex);
+        const DWORD_PTR context = m_next++;
+        m_states.emplace(context, std::move(state));
+        return context;
+    }
+    TAsyncState Find(DWORD_PTR context)
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = m_states.find(context);
+        return found == m_states.end() ? nullptr : found->second;
+    }
+    void Remove(DWORD_PTR context)
+    {
+        std::lock_guard lock(m_mutex);
+        m_states.erase(context);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<DWORD_PTR, TAsyncState> m_states;
+    DWORD_PTR m_next = 1;
+};
+
+// Never destroyed: WinInet's threads may still call back while the process exits.
+CContexts& Contexts()
+{
+    static CContexts* contexts = new CContexts;
+    return *contexts;
+}
+
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID information, DWORD length)
+{
+    if (context == 0) {
+        return;
+    }
+    if (status == INTERNET_STATUS_HANDLE_CLOSING) {
+        Contexts().Remove(context);
+        return;
+    }
+    if (status != INTERNET_STATUS_REQUEST_COMPLETE || !information || length < sizeof(INTERNET_ASYNC_RESULT)) {
+        return;
+    }
+    const TAsyncState state = Contexts().Find(context);
+    if (!state) {
+        return;
+    }
+    const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+    std::lock_guard lock(state->mutex);
+    // A completed read may carry a count where the error goes: only a failure has an error.
+    state->error = result->dwResult ? ERROR_SUCCESS : (result->dwError ? result->dwError : ERROR_INTERNET_INTERNAL_ERROR);
+    state->done = true;
+    state->completed.notify_all();
+}
+
+} // namespace
+
 void InternetHandleTraits::Close(void* handle)
 {
     ::InternetCloseHandle(handle);
@@ -118,8 +272,11 @@ CWinInetConnection::CWinInetConnection(const std::wstring& agent, const std::wst
     if (scheme == US_Https) {
         WidenSecureProtocols();
     }
-    m_session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    m_session.Reset(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC));
     if (!m_session) {
+        ThrowInet(NEC_Connect, "Can't open http connection to the server.", ::GetLastError());
+    }
+    if (::InternetSetStatusCallbackW(m_session.Get(), OnStatus) == INTERNET_INVALID_STATUS_CALLBACK) {
         ThrowInet(NEC_Connect, "Can't open http connection to the server.", ::GetLastError());
     }
     m_connection.Reset(::InternetConnectW(m_session.Get(), server.c_str(), m_port, nullptr, nullptr,
@@ -152,7 +309,7 @@ bool CWinInetConnection::GetStatusCode(std::uint32_t& status)
     return true;
 }
 
-std::chrono::steady_clock::time_point CWinInetConnection::Now() const
+CWinInetConnection::TTime CWinInetConnection::Now() const
 {
     return m_limits.clock ? m_limits.clock() : std::chrono::steady_clock::now();
 }
@@ -167,20 +324,30 @@ void CWinInetConnection::WidenSecureProtocols()
     }
 }
 
+void CWinInetConnection::CloseRequest()
+{
+    std::lock_guard lock(CloseMutex());
+    m_request.Reset();
+}
+
 bool CWinInetConnection::OpenRequest(const wchar_t* verb, const std::wstring& objectName, unsigned long flags)
 {
     m_verb = verb;
     m_objectName = objectName;
     m_openFlags = flags;
-    {
-        std::lock_guard lock(CloseMutex());
-        m_request.Reset();
-    }
-    m_request.Reset(
-        ::HttpOpenRequestW(m_connection.Get(), verb, objectName.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!m_request) {
+    CloseRequest();
+    auto state = std::make_shared<CAsyncRequest>();
+    const DWORD_PTR context = Contexts().Add(state);
+    HINTERNET request =
+        ::HttpOpenRequestW(m_connection.Get(), verb, objectName.c_str(), nullptr, nullptr, nullptr, flags, context);
+    if (!request) {
+        const DWORD error = ::GetLastError();
+        Contexts().Remove(context);
+        ::SetLastError(error);
         return false;
     }
+    m_request.Reset(request);
+    m_async = std::move(state);
     SetRequestTimeouts();
     return true;
 }
@@ -198,42 +365,120 @@ void CWinInetConnection::SetRequestTimeouts()
     }
 }
 
-void CWinInetConnection::CheckStatus()
+unsigned long CWinInetConnection::Await(TTime deadline)
 {
-    std::uint32_t status = 0;
-    if (GetStatusCode(status)) {
-        Detail::CheckStatus(status);
+    CAsyncRequest& state = *m_async;
+    const std::stop_token stop = Core::Utils::ThisThreadStopToken();
+    std::unique_lock lock(state.mutex);
+    while (!state.done) {
+        DWORD error = ERROR_SUCCESS;
+        if (stop.stop_requested()) {
+            error = ERROR_INTERNET_OPERATION_CANCELLED;
+        } else if (Now() >= deadline) {
+            error = ERROR_INTERNET_TIMEOUT;
+        }
+        if (error != ERROR_SUCCESS) {
+            lock.unlock();
+            CloseRequest();
+            return error;
+        }
+        state.completed.wait_for(lock, AwaitSlice);
     }
+    return state.error;
+}
+
+unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* body, std::size_t bodySize,
+                                       TTime deadline)
+{
+    const auto began = std::chrono::steady_clock::now();
+    CAsyncRequest& state = *m_async;
+    // A send given up on may still read them.
+    state.headers = headers;
+    state.body.assign(body ? body : "", body ? bodySize : 0);
+    {
+        std::lock_guard lock(state.mutex);
+        state.done = false;
+    }
+    DWORD error = ERROR_SUCCESS;
+    if (!::HttpSendRequestW(m_request.Get(), state.headers.empty() ? nullptr : state.headers.c_str(),
+                            static_cast<DWORD>(state.headers.size()), state.body.empty() ? nullptr : state.body.data(),
+                            static_cast<DWORD>(state.body.size()))) {
+        error = ::GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            error = Await(deadline);
+        }
+    }
+    std::lock_guard lock(state.mutex);
+    state.done = true;
+    // Wine reports a send that met its own receive time-out as an aborted
+    // connection; that time-out runs on the steady clock.
+    if (error == ERROR_INTERNET_CONNECTION_ABORTED && std::chrono::steady_clock::now() - began >= m_limits.timeout) {
+        error = ERROR_INTERNET_TIMEOUT;
+    }
+    return error;
+}
+
+unsigned long CWinInetConnection::ReadArrived(std::size_t size, TTime deadline, unsigned long& read)
+{
+    CAsyncRequest& state = *m_async;
+    if (state.buffer.size() < size) {
+        state.buffer.resize(size);
+    }
+    for (;;) {
+        state.buffers = INTERNET_BUFFERSW{};
+        state.buffers.dwStructSize = sizeof(state.buffers);
+        state.buffers.lpvBuffer = state.buffer.data();
+        state.buffers.dwBufferLength = static_cast<DWORD>(size);
+        {
+            std::lock_guard lock(state.mutex);
+            state.done = false;
+        }
+        // Takes what has arrived, never waiting for more.
+        if (::InternetReadFileExW(m_request.Get(), &state.buffers, IRF_NO_WAIT, 0)) {
+            std::lock_guard lock(state.mutex);
+            state.done = true;
+            read = state.buffers.dwBufferLength;
+            return ERROR_SUCCESS;
+        }
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            std::lock_guard lock(state.mutex);
+            state.done = true;
+            return error;
+        }
+        // Nothing had arrived: the completion tells that bytes have, and the
+        // next read takes them.
+        if (const DWORD waited = Await(deadline); waited != ERROR_SUCCESS) {
+            return waited;
+        }
+    }
+}
+
+const char* CWinInetConnection::ReadBuffer() const
+{
+    return m_async->buffer.data();
 }
 
 std::vector<char> CWinInetConnection::ReceiveResponse()
 {
-    constexpr const char* ReadFailed = "Error by receiving data from server ( synchronously ).";
+    if (!m_request) {
+        ThrowInet(NEC_ReadBody, ReadFailed, ERROR_INVALID_HANDLE);
+    }
     std::vector<char> body;
-    const auto began = Now();
+    const TTime whole = Now() + m_limits.answerTime;
     for (;;) {
-        DWORD available = 0;
-        if (!::InternetQueryDataAvailable(m_request.Get(), &available, 0, 0)) {
-            ThrowInet(NEC_ReadBody,
-                      "Error by receiving data from server ( synchronously ).             Available data size is unknown.",
-                      ::GetLastError());
-        }
-        const std::size_t offset = body.size();
-        body.resize(offset + available + 1);
         DWORD read = 0;
-        if (!::InternetReadFile(m_request.Get(), body.data() + offset, available + 1, &read)) {
-            ThrowInet(NEC_ReadBody, ReadFailed, ::GetLastError());
+        const std::size_t room = std::min(AnswerRead, m_limits.answerSize + 1 - body.size());
+        const DWORD error = ReadArrived(room, std::min(whole, Now() + m_limits.timeout), read);
+        if (error != ERROR_SUCCESS) {
+            ThrowInet(NEC_ReadBody, ReadFailed, error);
         }
-        body.resize(offset + read);
         if (read == 0) {
             return body;
         }
-        // Each read waits only for its own bytes: a trickle would go on for ever.
+        body.insert(body.end(), ReadBuffer(), ReadBuffer() + read);
         if (body.size() > m_limits.answerSize) {
             ThrowInet(NEC_ReadBody, ReadFailed, ERROR_INSUFFICIENT_BUFFER);
-        }
-        if (Now() - began > m_limits.answerTime) {
-            ThrowInet(NEC_ReadBody, ReadFailed, ERROR_INTERNET_TIMEOUT);
         }
     }
 }
@@ -241,7 +486,7 @@ std::vector<char> CWinInetConnection::ReceiveResponse()
 void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, std::size_t chunkSize)
 {
     std::uint64_t contentLength = 0;
-    if (!QueryContentLength(m_request.Get(), contentLength)) {
+    if (!m_request || !QueryContentLength(m_request.Get(), contentLength)) {
         ThrowInet(NEC_ReadBody,
                   "Error by receiving data from server ( asynchronously ). Available data size is unknown. Can't get "
                   "content length header.",
@@ -250,41 +495,32 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
     if (chunkSize == 0) {
         throw Exception::CNetworkException(Exception::NEC_Parameter, "Chunk size is zero.", 0);
     }
-    std::vector<char> buffer;
-    Detail::CReadSize readSize(chunkSize);
     std::uint64_t total = 0;
-    // Only a break after bytes beyond the furthest point ever reached gives the
-    // budget back: a server that ignores the Range and ends short at the same
-    // point every time would otherwise be asked again for ever. A stall never
-    // does, or a server that only trickles would be.
+    // Only a break that brought the body a kilobyte beyond the furthest point
+    // of the earlier ones gives the budget back: a server that ignores the
+    // Range and ends short at the same point, or brings a byte more each
+    // time, would otherwise be asked again for ever. A stall never does, or a
+    // server that only trickles would be.
     std::uint64_t furthest = 0;
     int budget = ResendBudget;
     bool resent = false;
     CStallWatch stall(m_limits, [this] { return Now(); });
+    TTime lastByte = Now();
     for (;;) {
-        // The query waits for the first byte (or the end, or the time-out);
-        // the read then waits for the rest of what it asks for.
-        const auto began = std::chrono::steady_clock::now();
-        DWORD available = 0;
-        BOOL ok = ::InternetQueryDataAvailable(m_request.Get(), &available, 0, 0);
         DWORD read = 0;
-        if (ok && available > 0) {
-            buffer.resize(readSize.Get());
-            const std::size_t asked = readSize.Ask(available);
-            ok = ::InternetReadFile(m_request.Get(), buffer.data(), static_cast<DWORD>(asked), &read);
-        }
-        // An answer that ends before its announced length was cut short by its
-        // sender, not by the network.
-        DWORD error = ok ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ::GetLastError();
+        DWORD error = ReadArrived(chunkSize * ReadChunks, std::min(lastByte + m_limits.timeout, stall.End()), read);
         bool stalled = false;
-        if (ok && read > 0) {
-            readSize.Update(read, std::chrono::steady_clock::now() - began);
+        if (error == ERROR_INTERNET_OPERATION_CANCELLED) {
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
+        }
+        if (error == ERROR_SUCCESS && read > 0) {
             resent = false;
+            lastByte = Now();
             // The receiver sees chunks of at most chunkSize, however much one read brought.
             for (std::size_t offset = 0; offset < read; offset += chunkSize) {
                 const std::size_t count = std::min<std::size_t>(chunkSize, read - offset);
                 total += count;
-                if (!callback.OnReadData(buffer.data() + offset, chunkSize, count, total, contentLength)) {
+                if (!callback.OnReadData(ReadBuffer() + offset, chunkSize, count, total, contentLength)) {
                     return;
                 }
             }
@@ -293,21 +529,26 @@ void CWinInetConnection::ReceiveResponseByChunks(IReadDataCallBack& callback, st
             }
             stalled = true;
             error = ERROR_INTERNET_TIMEOUT;
-        } else if (ok && total >= contentLength) {
+        } else if (error == ERROR_SUCCESS && total >= contentLength) {
             return;
-        } else if (ok && resent) {
+        } else if (error == ERROR_SUCCESS && resent) {
             // The answer to the re-send brought nothing: asking again will not either.
-            ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        } else if (error == ERROR_SUCCESS) {
+            // An answer that ends before its announced length was cut short by
+            // its sender, not by the network.
+            error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        } else if (error == ERROR_INTERNET_TIMEOUT && Now() >= stall.End()) {
+            stalled = true;
         }
-        if (total > furthest) {
-            furthest = total;
-            if (!stalled) {
-                budget = ResendBudget;
-            }
+        if (!stalled && total >= furthest + RefillBytes) {
+            budget = ResendBudget;
         }
+        furthest = std::max(furthest, total);
         Resume(callback, total, contentLength, budget, error);
         resent = true;
         stall.Restart();
+        lastByte = Now();
     }
 }
 
@@ -329,8 +570,11 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
             continue;
         }
         const std::wstring range = L"Range: bytes=" + std::to_wstring(total) + L"-\r\n";
-        if (!::HttpSendRequestW(m_request.Get(), range.c_str(), static_cast<DWORD>(range.size()), nullptr, 0)) {
-            error = ::GetLastError();
+        error = Send(range, nullptr, 0, Now() + m_limits.headerTime);
+        if (error == ERROR_INTERNET_OPERATION_CANCELLED) {
+            ThrowInet(NEC_ReadBody, ChunkReadFailed, error);
+        }
+        if (error != ERROR_SUCCESS) {
             continue;
         }
         std::uint32_t status = 0;
@@ -362,115 +606,25 @@ void CWinInetConnection::Resume(IReadDataCallBack& callback, std::uint64_t& tota
     }
 }
 
-} // namespace WinConnection
-
-namespace SimpleGetClient {
-
-void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
-                                          const std::wstring&)
+void CWinInetConnection::SendFollowingRedirects(const wchar_t* verb, const std::wstring& target, unsigned long flags,
+                                                const std::wstring& headers, const char* body, std::size_t bodySize,
+                                                TThrow fail)
 {
-    std::wstring objectName = objectPath;
-    if (parameters) {
-        objectName += L'?';
-        objectName += Detail::QueryText(*parameters);
-    }
-    // Not into the WinInet cache: a download would be written twice, and a
-    // copy of every installer left in the user's cache.
-    const DWORD reload = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-    const DWORD flags = m_scheme == US_Https ? reload | INTERNET_FLAG_SECURE : reload;
-    if (!OpenRequest(L"GET", objectName, flags)) {
-        ThrowInet(NEC_Request, "Can't create request to the server.", ::GetLastError());
-    }
-    if (!::HttpSendRequestW(m_request.Get(), nullptr, 0, nullptr, 0)) {
-        ThrowInet(NEC_Request, "Can't send request to the server.", ::GetLastError());
-    }
-    CheckStatus();
-}
-
-} // namespace SimpleGetClient
-
-namespace SimplePostClient {
-
-namespace {
-
-// Redirects one POST follows, each as a POST with its body, before it fails.
-constexpr int MaxRedirects = 5;
-
-// A 303 tells that the request was taken and points at a result to fetch:
-// posting again would deliver it twice, so the 303 is the answer.
-bool IsRedirect(std::uint32_t status)
-{
-    return status == 301 || status == 302 || status == 307 || status == 308;
-}
-
-// Whole text of a header or of the raw headers, whatever its length.
-bool QueryLongText(HINTERNET request, DWORD info, std::wstring& text)
-{
-    DWORD size = 0;
-    if (::HttpQueryInfoW(request, info, nullptr, &size, nullptr) || ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-        return false;
-    }
-    text.assign(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (!::HttpQueryInfoW(request, info, text.data(), &size, nullptr)) {
-        return false;
-    }
-    text.resize(size / sizeof(wchar_t));
-    return true;
-}
-
-// A connection closed before the status line reads as an answer that nobody
-// gave: status 0 without headers under Wine, a bare HTTP/0.9 200 on Windows.
-bool HasStatusLine(HINTERNET request)
-{
-    std::wstring raw;
-    return QueryLongText(request, HTTP_QUERY_RAW_HEADERS_CRLF, raw) && raw.rfind(L"HTTP/", 0) == 0 &&
-           raw.rfind(L"HTTP/0.9", 0) != 0;
-}
-
-// The absolute URL that the answer's Location names, relative to the request's own.
-bool RedirectTarget(HINTERNET request, CUrl& target)
-{
-    std::wstring location;
-    wchar_t base[INTERNET_MAX_URL_LENGTH] = {};
-    DWORD baseSize = sizeof(base);
-    wchar_t combined[INTERNET_MAX_URL_LENGTH] = {};
-    DWORD combinedLength = INTERNET_MAX_URL_LENGTH;
-    return QueryLongText(request, HTTP_QUERY_LOCATION, location) &&
-           ::InternetQueryOptionW(request, INTERNET_OPTION_URL, base, &baseSize) &&
-           ::InternetCombineUrlW(base, location.c_str(), combined, &combinedLength, ICU_NO_ENCODE) &&
-           target.CrackUrl(combined);
-}
-
-[[noreturn]] void ThrowSendFailed(DWORD error)
-{
-    Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't send request to the server.", error);
-}
-
-} // namespace
-
-void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
-                                           const std::wstring& headers)
-{
-    std::size_t bodySize = 0;
-    const char* body = parameters ? parameters->GetBuffer(bodySize) : nullptr;
-    std::wstring target = objectPath;
+    constexpr const char* SendFailed = "Can't send request to the server.";
+    // WinInet's own redirects have no limit and lose a POST's body.
+    flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+    std::wstring object = target;
+    // The redirects' answers count against the same limit.
+    const TTime headersDue = Now() + m_limits.headerTime;
     for (int redirects = 0;; ++redirects) {
-        // A certificate issued for another host is refused, as for any request.
-        // WinInet's own redirects have no limit and lose the body.
-        const DWORD plain = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
-        const DWORD flags = m_scheme == US_Https ? plain | INTERNET_FLAG_SECURE : plain;
-        if (!OpenRequest(L"POST", target, flags)) {
-            Detail::Throw<Exception::CNetworkException>(NEC_Request, "Can't create request to the server.",
-                                                        ::GetLastError());
+        if (!OpenRequest(verb, object, m_scheme == US_Https ? flags | INTERNET_FLAG_SECURE : flags)) {
+            fail(NEC_Request, "Can't create request to the server.", ::GetLastError());
         }
-        if (!::HttpSendRequestW(m_request.Get(), headers.empty() ? nullptr : headers.c_str(),
-                                static_cast<DWORD>(headers.size()), const_cast<char*>(body),
-                                static_cast<DWORD>(bodySize))) {
-            ThrowSendFailed(::GetLastError());
+        if (const DWORD error = Send(headers, body, bodySize, headersDue); error != ERROR_SUCCESS) {
+            fail(NEC_Request, SendFailed, error);
         }
         if (!HasStatusLine(m_request.Get())) {
-            ThrowSendFailed(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+            fail(NEC_Request, SendFailed, ERROR_HTTP_INVALID_SERVER_RESPONSE);
         }
         std::uint32_t status = 0;
         if (!GetStatusCode(status) || !IsRedirect(status)) {
@@ -480,7 +634,7 @@ void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const
         // Never from a secure server to a plain one.
         if (redirects == MaxRedirects || !RedirectTarget(m_request.Get(), next) ||
             (m_scheme == US_Https && next.GetScheme() != US_Https)) {
-            ThrowSendFailed(ERROR_HTTP_REDIRECT_FAILED);
+            fail(NEC_Request, SendFailed, ERROR_HTTP_REDIRECT_FAILED);
         }
         if (next.GetScheme() == US_Https && m_scheme != US_Https) {
             WidenSecureProtocols();
@@ -497,9 +651,44 @@ void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const
         }
         m_scheme = next.GetScheme();
         m_port = next.GetPortNumber();
-        target = next.GetPathAndQuery();
+        object = next.GetPathAndQuery();
     }
-    CheckStatus();
+    std::uint32_t status = 0;
+    if (GetStatusCode(status)) {
+        Detail::CheckStatus(status);
+    }
+}
+
+} // namespace WinConnection
+
+namespace SimpleGetClient {
+
+void CSimpleGetWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                                          const std::wstring&)
+{
+    std::wstring objectName = objectPath;
+    if (parameters) {
+        objectName += L'?';
+        objectName += Detail::QueryText(*parameters);
+    }
+    // Not into the WinInet cache: a download would be written twice, and a
+    // copy of every installer left in the user's cache.
+    SendFollowingRedirects(L"GET", objectName, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, std::wstring(),
+                           nullptr, 0, ThrowInet);
+}
+
+} // namespace SimpleGetClient
+
+namespace SimplePostClient {
+
+void CSimplePostWinInetClient::SendRequest(const std::wstring& objectPath, const IParametersSet* parameters,
+                                           const std::wstring& headers)
+{
+    std::size_t bodySize = 0;
+    const char* body = parameters ? parameters->GetBuffer(bodySize) : nullptr;
+    // A certificate issued for another host is refused, as for any request.
+    SendFollowingRedirects(L"POST", objectPath, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_COOKIES, headers, body,
+                           bodySize, ThrowPlain);
 }
 
 } // namespace SimplePostClient

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +26,15 @@ std::shared_ptr<CNetworkException> ConnectionFailure(F&& f)
         return failure;
     }
     return nullptr;
+}
+
+// A clock for the connection's limits that runs `factor` times faster than
+// the steady clock from the moment it is made, so that a 30 s time-out
+// passes in 30 s / factor.
+inline std::function<std::chrono::steady_clock::time_point()> FasterClock(int factor)
+{
+    const auto start = std::chrono::steady_clock::now();
+    return [start, factor] { return start + (std::chrono::steady_clock::now() - start) * factor; };
 }
 
 inline std::string Text(const std::vector<char>& bytes)

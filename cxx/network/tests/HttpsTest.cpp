@@ -96,10 +96,12 @@ TEST(HttpsRequestResponse, SchemeComesFromTheUrlNotFromThePort)
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
-// The component query's POST follows redirects with its body and headers, to
-// another host, port and scheme, but never from a secure server to a plain
-// one, never without end, and an answer cut before its status line fails.
-TEST(HttpsRequestResponse, RedirectIsPostedAgainWithItsBody)
+// The component query's POST and the download's GET follow redirects, the
+// POST with its body and headers, to another host, port and scheme, but never
+// from a secure server to a plain one, never without end, never to a Location
+// that names nothing or would go raw into the request line; and an answer cut
+// before its status line fails.
+TEST(HttpsRequestResponse, RedirectIsSentAgainWithItsBody)
 {
     CTestServer plain("scripted");
     CTestServer secure("https");
@@ -108,6 +110,9 @@ TEST(HttpsRequestResponse, RedirectIsPostedAgainWithItsBody)
     const std::string secureOrigin = "https://localhost:" + std::to_string(secure.Port());
     plain.SetRoutes(R"({"/component": {"status": 307, "headers": {"Location": ")" + secureOrigin +
                     R"(/moved?v=2"}}, "/loop": {"status": 302, "headers": {"Location": "loop"}},
+                        "/empty": {"status": 302, "headers": {"Location": ""}},
+                        "/long": {"status": 302, "headers": {"Location": "/)" + std::string(3000, 'x') + R"("}},
+                        "/raw": {"status": 302, "headers": {"Location": "/a\rb"}},
                         "/drop": {"drop": true}})");
     secure.SetRoutes(R"({"/moved": {"body": "[]"},
                          "/down": {"status": 308, "headers": {"Location": ")" + plainOrigin + R"(/component"}}})");
@@ -117,25 +122,41 @@ TEST(HttpsRequestResponse, RedirectIsPostedAgainWithItsBody)
     Cxx::Network::RequestResponse::CHttpRequestResponse moved(wide(plainOrigin + "/component"), false);
     EXPECT_EQ(moved.Send("{\"q\":1}", response), Cxx::Network::RequestResponse::RR_Ok);
     EXPECT_EQ(response, "[]");
+    CSimpleGetHttpClient get(L"", L"127.0.0.1", L"", 0, plain.Port(), false, true, US_Http);
+    get.SendRequest(L"/component", nullptr, L"");
+    EXPECT_EQ(Text(get.ReceiveResponse()), "[]");
     const auto delivered = secure.Requests();
-    ASSERT_EQ(delivered.size(), 1u);
+    ASSERT_EQ(delivered.size(), 2u);
     EXPECT_EQ(delivered[0].method, "POST");
     EXPECT_EQ(delivered[0].target, "/moved?v=2");
     EXPECT_EQ(delivered[0].body, "{\"q\":1}");
     EXPECT_EQ(delivered[0].Header("Content-Type"), "application/json; charset=utf-8");
+    EXPECT_EQ(delivered[1].method, "GET");
+    EXPECT_EQ(delivered[1].target, "/moved?v=2");
 
-    for (const std::string& url : {secureOrigin + "/down", plainOrigin + "/loop", plainOrigin + "/drop"}) {
-        Cxx::Network::RequestResponse::CHttpRequestResponse failing(wide(url), false);
-        const auto failure = ConnectionFailure([&] { failing.Send("{}", response); });
-        ASSERT_TRUE(failure) << url;
-        EXPECT_EQ(failure->GetCode(), NEC_Request) << url;
+    const std::pair<std::string, std::wstring> failing[] = {
+        {secureOrigin, L"/down"}, {plainOrigin, L"/loop"}, {plainOrigin, L"/empty"},
+        {plainOrigin, L"/long"},  {plainOrigin, L"/raw"},  {plainOrigin, L"/drop"}};
+    for (const auto& [origin, path] : failing) {
+        const std::string url = origin + std::string(path.begin(), path.end());
+        Cxx::Network::RequestResponse::CHttpRequestResponse post(wide(url), false);
+        const auto postFailure = ConnectionFailure([&] { post.Send("{}", response); });
+        const bool secured = origin == secureOrigin;
+        CSimpleGetHttpClient get(L"", secured ? L"localhost" : L"127.0.0.1", L"", 0,
+                                 secured ? secure.Port() : plain.Port(), false, true, secured ? US_Https : US_Http);
+        const auto getFailure = ConnectionFailure([&] { get.SendRequest(path, nullptr, L""); });
+        for (const auto& failure : {postFailure, getFailure}) {
+            ASSERT_TRUE(failure) << url;
+            EXPECT_EQ(failure->GetCode(), NEC_Request) << url;
+        }
     }
     std::map<std::string, int> targets;
     for (const auto& request : plain.Requests()) {
         ++targets[request.target];
     }
-    EXPECT_EQ(targets["/component"], 1);
-    EXPECT_EQ(targets["/loop"], 6);
+    EXPECT_EQ(targets["/component"], 2);
+    EXPECT_EQ(targets["/loop"], 12);
+    EXPECT_EQ(targets.size(), 6u) << "nothing but the routes themselves was asked for";
 }
 
 } // namespace

@@ -2,7 +2,12 @@
 
 #include "HttpTestSupport.h"
 #include "TestServer.h"
+#include "cxx/core/thread/Interruption.h"
 #include "tests/support/Loopback.h"
+
+#include <future>
+#include <stop_token>
+#include <thread>
 
 using namespace Cxx::Network;
 using namespace Cxx::Network::Exception;
@@ -123,36 +128,69 @@ TEST_F(WinInetResume, StopDuringThePauseEndsAtOnce)
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
-TEST_F(WinInetResume, WholeAnswerPastItsTimeOrSizeFails)
+// The whole of an answer, headers included, has its limits; only the
+// request's own time-out ends a server that says nothing at all.
+TEST_F(WinInetResume, AnswerPastItsTimeOrSizeFails)
 {
     server.WriteFile("large.bin", Loopback::Pattern(1024 * 1024 + 1));
-    server.SetRoutes(R"({"/slow": {"body": "[{\"id\": \"trickled\"}]", "trickle": 0.05},
+    server.SetRoutes(R"({"/slow": {"body": "[{\"id\": \"trickled\"}]", "trickle": 1.5},
+                        "/silent": {"body": "[]", "delay": 600},
+                        "/slowhead": {"body": "[]", "head_trickle": 0.05},
                         "/large": {"body_file": "large.bin"}, "/fits": {"body_file": "payload.bin"}})");
     struct Case {
         const wchar_t* path;
+        std::int32_t code;
         std::uint32_t error; // 0 for an answer read whole
-        bool late;           // each look at the clock is ten seconds later
+        int faster;          // how much faster than the steady clock the limits' clock runs; 0: it stands still
+        std::chrono::milliseconds timeout;
     };
-    const Case cases[] = {{L"/slow", 12002, true}, {L"/large", 122, false}, {L"/fits", 0, false}};
+    const Case cases[] = {
+        // A byte every 15 s (on the limits' clock) fails at the answer's 60 s, not at the next byte.
+        {L"/slow", NEC_ReadBody, 12002, 10, std::chrono::milliseconds(30000)},
+        {L"/large", NEC_ReadBody, 122, 1, std::chrono::milliseconds(30000)},
+        {L"/fits", 0, 0, 1, std::chrono::milliseconds(30000)},
+        {L"/silent", NEC_Request, 12002, 0, std::chrono::milliseconds(1000)},
+        {L"/slowhead", NEC_Request, 12002, 100, std::chrono::milliseconds(30000)},
+    };
     for (const Case& c : cases) {
-        CSimplePostHttpClient client(L"", L"127.0.0.1", L"", 0, server.Port(), false, true, US_Http);
         CReadLimits limits;
-        int ticks = 0;
-        if (c.late) {
-            limits.clock = [&ticks] { return std::chrono::steady_clock::time_point(std::chrono::seconds(10 * ++ticks)); };
-        }
-        client.SetReadLimits(limits);
-        client.SendRequest(c.path, nullptr, L"");
+        limits.timeout = c.timeout;
+        const auto frozen = std::chrono::steady_clock::now();
+        limits.clock = c.faster > 0 ? FasterClock(c.faster) : [frozen] { return frozen; };
         std::vector<char> body;
-        const auto failure = ConnectionFailure([&] { body = client.ReceiveResponse(); });
+        std::chrono::steady_clock::duration answerTook{};
+        std::shared_ptr<CNetworkException> failure;
+        std::stop_source stop;
+        std::thread call([&] {
+            const Cxx::Core::Utils::CStopTokenScope scope(stop.get_token());
+            CSimplePostHttpClient client(L"", L"127.0.0.1", L"", 0, server.Port(), false, true, US_Http);
+            client.SetReadLimits(limits);
+            std::chrono::steady_clock::time_point began{};
+            failure = ConnectionFailure([&] {
+                client.SendRequest(c.path, nullptr, L"");
+                began = limits.clock();
+                body = client.ReceiveResponse();
+            });
+            answerTook = limits.clock() - began;
+        });
+        // A request that nothing would end is stopped, and fails the case.
+        auto ended = std::async(std::launch::async, [&call] { call.join(); });
+        if (ended.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            ADD_FAILURE() << c.path << ": nothing ended the request";
+            Cxx::Core::Utils::RequestStop(stop);
+        }
+        ended.wait();
         if (c.error == 0) {
-            EXPECT_FALSE(failure);
-            EXPECT_TRUE(Text(body) == payload);
+            EXPECT_FALSE(failure) << c.path;
+            EXPECT_TRUE(Text(body) == payload) << c.path;
             continue;
         }
         ASSERT_TRUE(failure) << c.path;
-        EXPECT_EQ(failure->GetCode(), NEC_ReadBody) << c.path;
+        EXPECT_EQ(failure->GetCode(), c.code) << c.path;
         EXPECT_EQ(failure->GetSystemError(), c.error) << c.path;
+        if (c.code == NEC_ReadBody && c.error == 12002) {
+            EXPECT_LT(answerTook, std::chrono::seconds(70)) << c.path << ": the answer's limit, kept";
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "cxx/core/Handle.h"
 #include "cxx/core/thread/Interruption.h"
 #include "cxx/network/downloader/Md5.h"
+#include "cxx/network/tests/HttpTestSupport.h"
 #include "tests/support/Loopback.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,10 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         EDownloadStatus status;
         std::size_t requests;
         int pauses;
+        // The limits pass this much faster than the steady clock (at 100: silence
+        // in 0.3 s, a stall or headers in 0.6 s). Only rows whose outcome no
+        // early time-out can change run faster still.
+        int faster = 100;
     };
     const Case cases[] = {
         {"/data.bin", L"00000000000000000000000000000000", Md5Mismatch, 3, 0},
@@ -135,10 +140,22 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         // A re-send refused, or answered with nothing, ends its attempt at once.
         {"/data.bin?more=100", own, ReceiveFailed, 6, 3},
         {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3},
-        // A connection gone silent meets the receive time-out and resumes where it stopped.
+        // One new byte per re-send is no progress, whether the server then closes or goes silent.
+        {"/data.bin?inch=100000", own, ReceiveFailed, 33, 30},
+        {"/data.bin?inch=100000&hang=1", own, TimedOut, 33, 30, 400},
+        // A connection gone silent meets the time-out and resumes where it stopped.
         {"/data.bin?dead=150000", own, Success, 2, 1},
         // A trickle stalls every re-send: each uses up the budget although it brings bytes.
-        {"/data.bin?trickle=5", own, TimedOut, 33, 30},
+        {"/data.bin?trickle=5", own, TimedOut, 33, 30, 400},
+        // A line that slows down after a fast phase stalls as well, on the first
+        // request or on a re-send.
+        {"/data.bin?fast=150000&trickle=5&trickled=1", own, Success, 2, 1},
+        {"/data.bin?drop=100000&fast=200000&trickle=5&trickled=2", own, Success, 3, 2},
+        // A slow request that breaks 45 s into its window leaves the re-send a
+        // window of its own, in which the last ten bytes come (30 s).
+        {"/small.bin?fast=11975&drop=11990&trickle=30", ownSmall, Success, 2, 1},
+        // Status line and headers that trickle fail the send.
+        {"/data.bin?slowhead=50", own, TimedOut, 3, 0},
         // A slow line is no stall.
         {"/small.bin?throttle=8192", ownSmall, Success, 1, 0},
     };
@@ -150,12 +167,7 @@ TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
         CTransferOptions options;
         // A download that would go on for ever is stopped at its 50th pause.
         options.sleeper = [&pauses](std::chrono::milliseconds) { return ++pauses < 50; };
-        // Each look at the clock is five seconds later, so a stall shows within
-        // four reads; a silent connection waits a second.
-        auto ticks = std::make_shared<std::atomic<int>>(0);
-        options.limits.clock = [ticks] { return std::chrono::steady_clock::time_point(std::chrono::seconds(5 * ++*ticks)); };
-        options.limits.stallTime = std::chrono::seconds(20);
-        options.limits.timeout = std::chrono::milliseconds(1000);
+        options.limits.clock = KvTest::FasterClock(c.faster);
         download.downloader.SetTransferOptions(options);
         ASSERT_TRUE(download.downloader.DownloadToFile(target));
         download.downloader.Wait();
@@ -305,31 +317,60 @@ TEST(Downloader, CancelEndsThePauseBeforeAResend)
     EXPECT_EQ(Loopback::Requests("files").size(), 1u) << "no re-send and no further attempt after a cancel";
 }
 
-TEST(Downloader, CancelEndsAReadThatWaitsForBytes)
+TEST(Downloader, CancelEndsEveryWaitForTheNetwork)
 {
-    Served("trickled.bin", Loopback::Pattern(300000));
-    Download download(Loopback::Url("files", "/trickled.bin?trickle=200"));
-    std::promise<void> reading;
-    struct CFirstProgress : TDownloadObserver {
-        std::promise<void>& reading;
+    Served("waited.bin", Loopback::Pattern(300000));
+    struct Case {
+        const char* path;
+        // Cancelled once progress reaches this far; below 0: once the server has the request.
+        double percent;
+        std::size_t requests;
+    };
+    const Case cases[] = {
+        {"/waited.bin?trickle=200", 0.0, 1},
+        {"/waited.bin?fast=150000&trickle=200", 50.0, 1},
+        {"/waited.bin?drop=100000&fast=200000&trickle=200&trickled=2", 66.0, 2},
+        {"/waited.bin?dead=150000", 50.0, 1},
+        {"/waited.bin?inch=100000&hang=1", 33.0, 1},
+        {"/waited.bin?slowhead=200", -1.0, 1},
+    };
+    struct CWatch : TDownloadObserver {
+        double percent = 0.0;
+        std::promise<void> reached;
         bool told = false;
-        explicit CFirstProgress(std::promise<void>& reading) : reading(reading) {}
-        void OnProgress(double) override
+        void OnProgress(double done) override
         {
-            if (!std::exchange(told, true)) {
-                reading.set_value();
+            if (done >= percent && !std::exchange(told, true)) {
+                reached.set_value();
             }
         }
     };
-    auto first = std::make_shared<CFirstProgress>(reading);
-    download.downloader.AddObserver(first);
-    ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
-    reading.get_future().wait();
-    download.downloader.Cancel();
-    auto waited = std::async(std::launch::async, [&download] { return download.downloader.Wait(); });
-    ASSERT_EQ(waited.wait_for(std::chrono::seconds(20)), std::future_status::ready)
-        << "a read waiting for the next byte must see the cancel when it comes";
-    EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled});
+    for (const Case& c : cases) {
+        const std::size_t before = Loopback::Requests("files").size();
+        Download download(Loopback::Url("files", c.path));
+        CTransferOptions options;
+        // No pause before a re-send: the waits cancelled here are for the network.
+        options.sleeper = [](std::chrono::milliseconds) { return true; };
+        download.downloader.SetTransferOptions(options);
+        auto watch = std::make_shared<CWatch>();
+        watch->percent = c.percent;
+        download.downloader.AddObserver(watch);
+        ASSERT_TRUE(download.downloader.DownloadToStream(std::make_shared<std::stringstream>()));
+        if (c.percent >= 0) {
+            ASSERT_EQ(watch->reached.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready)
+                << c.path << ": the bytes that have arrived come as progress";
+        } else {
+            while (Loopback::Requests("files").size() == before) {
+                ::Sleep(20);
+            }
+        }
+        download.downloader.Cancel();
+        auto waited = std::async(std::launch::async, [&download] { return download.downloader.Wait(); });
+        ASSERT_EQ(waited.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+            << c.path << ": a wait for the network must see the cancel when it comes";
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{Cancelled}) << c.path;
+        EXPECT_EQ(Loopback::Requests("files").size() - before, c.requests) << c.path;
+    }
 }
 
 TEST(Downloader, OnlyLiveObserversAreCalled)
