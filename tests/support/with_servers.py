@@ -124,7 +124,7 @@ def claim_ports(ports):
     folder = os.path.join(tempfile.gettempdir(), "kv-loopback-ports")
     os.makedirs(folder, exist_ok=True)
     claims = []
-    # One order for every run, so two runs never wait for each other.
+    # One order for every run, so that no two runs each hold a port the other waits for.
     for port in sorted(set(ports), key=int):
         claim = open(os.path.join(folder, port), "a")
         claims.append(claim)
