@@ -5,12 +5,15 @@
 
 Each row runs one stand-in case, or the listing of a program's cases, through
 with_servers.py, as ctest lists and runs them, and says whether the run must
-pass, whether it may be made again and what the runner must say of it.
+pass, whether it may be made again and what the runner must say of it. Then two
+runs need one fixed port at once, as two test runs on a host do.
 """
 import os
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 CASE = "--gtest_filter=StandIn.Passes"
 LIST = "--gtest_list_tests"
@@ -18,6 +21,67 @@ LIST = "--gtest_list_tests"
 
 def windows_path(path):
     return "Z:" + path.replace("/", "\\")
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for_listener(port, deadline):
+    while time.monotonic() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
+def fixed_port_turns(with_servers, folder, passed, listed):
+    """While a case holds a fixed port, a listing that names it goes ahead and
+    a case that names it waits, then runs. Answers what went wrong, or None."""
+    port = "collector:%d" % free_port()
+    released = os.path.join(folder, "released")
+    holds = 'while [ ! -e "$1" ]; do sleep 0.1; done; ' + passed
+    holder = subprocess.Popen([sys.executable, with_servers, "--server", port, "--", "sh", "-c", holds, "sh",
+                               released, CASE], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    waiter = None
+    try:
+        if not wait_for_listener(int(port.partition(":")[2]), time.monotonic() + 60):
+            return "the holder's server never listened"
+        try:
+            listing = subprocess.run([sys.executable, with_servers, "--server", port, "--", "sh", "-c", listed, "sh",
+                                      LIST], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, timeout=60)
+        except subprocess.TimeoutExpired:
+            return "the listing waited for the holder"
+        if listing.returncode != 0 or holder.poll() is not None:
+            return "the listing failed (%d) or outlived the holder: %s" % (listing.returncode, listing.stdout)
+        # It runs only once the holder has ended, so it finds the file.
+        waiter = subprocess.Popen([sys.executable, with_servers, "--server", port, "--", "sh", "-c",
+                                   '[ -e "$1" ] && ' + passed, "sh", released, CASE],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        said = waiter.stderr.readline()
+        if "waiting for it" not in said:
+            return "the second case did not wait: " + said + waiter.stderr.read()
+        open(released, "w").close()
+        _, rest = waiter.communicate(timeout=60)
+        if waiter.returncode != 0 or holder.wait(timeout=60) != 0:
+            return "the runs ended with %d and %d: %s" % (holder.returncode, waiter.returncode, rest)
+        return None
+    finally:
+        open(released, "w").close()
+        for proc in (holder, waiter):
+            if proc:
+                try:
+                    proc.wait(timeout=60)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+        # The runner's lock file for this port, which no other run will ask for again.
+        lock = os.path.join(tempfile.gettempdir(), "kv-loopback-ports", port.partition(":")[2])
+        if os.path.exists(lock):
+            os.remove(lock)
 
 
 def main(argv):
@@ -93,7 +157,9 @@ def main(argv):
                 wrong += 1
                 print("WRONG " + verdict)
                 print("  " + run.stdout.replace("\n", "\n  ")[-3000:])
-        return 1 if wrong else 0
+        turns = fixed_port_turns(with_servers, folder, passed, listed)
+        print(("WRONG " if turns else "ok   ") + "two runs that need one fixed port: " + (turns or "they take turns"))
+        return 1 if wrong or turns else 0
 
 
 if __name__ == "__main__":

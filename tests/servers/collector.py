@@ -17,9 +17,11 @@ Answers are scripted by the optional file DIR/responses, read at each
 request. Each line is "STATUS", "COUNTxSTATUS" or "*xSTATUS", where STATUS is a
 number, "NUMBER>LOCATION" (that status with a Location header), "stall" (read
 the request, record it, never answer) or "close" (record it and close the
-connection before any status line). Request n (from 0) takes the answer of the
-line that covers it; "*" covers every request from there on. Requests beyond
-the script are answered with 200.
+connection before any status line). A NUMBER answer followed by " then close"
+says "Connection: close" and closes the connection after it, so the client
+keeps no connection that a later answer could close under a reused request.
+Request n (from 0) takes the answer of the line that covers it; "*" covers every
+request from there on. Requests beyond the script are answered with 200.
 """
 import http.server
 import os
@@ -30,6 +32,8 @@ import time
 import urllib.parse
 
 import loopback
+
+THEN_CLOSE = " then close"
 
 
 def scripted_answer(script_text, index):
@@ -84,6 +88,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length).decode("utf-8", errors="replace")
         answer = self.server.next_answer()
+        then_close = answer.endswith(THEN_CLOSE)
+        if then_close:
+            answer = answer[:-len(THEN_CLOSE)]
         status, _, location = answer.partition(">")
         fields = urllib.parse.parse_qsl(body, keep_blank_values=True, encoding="utf-8",
                                         errors="replace")
@@ -105,6 +112,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_response(int(status))
         if location:
             self.send_header("Location", location)
+        if then_close:
+            # send_header ends the connection after this answer.
+            self.send_header("Connection", "close")
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(payload)))
         self.end_headers()

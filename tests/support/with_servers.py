@@ -40,7 +40,14 @@ suite's name and the name of one of its cases, whatever else it printed: ctest
 would take the program for one without tests. A listing that Wine lost, by a
 signal or by an error before anything was printed as above, is made again and
 recorded the same way.
+
+A port given to a server is the same in every build folder on the host, so a
+run that needs one first waits until no other run on the host holds it (a lock
+file per port in $TMPDIR/kv-loopback-ports); two test runs at once then take
+turns instead of failing to listen. A listing runs no case: its servers listen
+on free ports and it waits for nobody.
 """
+import fcntl
 import os
 import re
 import subprocess
@@ -116,9 +123,30 @@ def run_command(command, env):
     return Run(status, text(proc.stdout), text(proc.stderr))
 
 
-def run_with_servers(names, command, env):
+def claim_ports(ports):
+    """Waits until no other run on this host holds any of the ports; the claims
+    last until the files returned are closed."""
+    folder = os.path.join(tempfile.gettempdir(), "kv-loopback-ports")
+    os.makedirs(folder, exist_ok=True)
+    claims = []
+    # One order for every run, so that no two runs each hold a port the other waits for.
+    for port in sorted(set(ports), key=int):
+        claim = open(os.path.join(folder, port), "a")
+        claims.append(claim)
+        try:
+            fcntl.flock(claim, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            sys.stderr.write("with_servers.py: another test run on this host holds port %s; waiting for it\n" % port)
+            sys.stderr.flush()
+            fcntl.flock(claim, fcntl.LOCK_EX)
+    return claims
+
+
+def run_with_servers(names, command, env, listing):
     env = dict(env)
     procs = []
+    fixed = [] if listing else [spec.partition(":")[2] for spec in names if spec.partition(":")[2]]
+    claims = claim_ports(fixed)
     with tempfile.TemporaryDirectory(prefix="kv-servers-") as folder:
         env["KV_SERVER_DIR"] = folder
         env["KV_SERVER_DIR_WIN"] = "Z:" + folder.replace("/", "\\")
@@ -128,7 +156,7 @@ def run_with_servers(names, command, env):
                 server_dir = os.path.join(folder, name)
                 os.makedirs(server_dir)
                 arguments = [sys.executable, os.path.join(SERVERS, name + ".py"), "--dir", server_dir]
-                if port:
+                if port and not listing:
                     arguments += ["--port", port]
                 proc = subprocess.Popen(arguments, stdout=subprocess.PIPE, text=True)
                 procs.append(proc)
@@ -146,6 +174,9 @@ def run_with_servers(names, command, env):
                     proc.wait(timeout=5)
                 except subprocess.TimeoutExpired:
                     proc.kill()
+                    proc.wait()
+            for claim in claims:
+                claim.close()
 
 
 def wine_lost(run, listing):
@@ -202,14 +233,14 @@ def main(argv):
         sys.stderr.write("with_servers.py: no command\n")
         return 2
 
-    run = run_with_servers(names, command, os.environ)
-    case = gtest_case(command)
     listing = "--gtest_list_tests" in command
+    run = run_with_servers(names, command, os.environ, listing)
+    case = gtest_case(command)
     lost = case and wine_lost(run, listing)
     if lost:
         sys.stderr.write("with_servers.py: %s %s; running it again\n" % (case, lost))
         first = run
-        run = run_with_servers(names, command, dict(os.environ, WINEDEBUG=RETRY_WINEDEBUG))
+        run = run_with_servers(names, command, dict(os.environ, WINEDEBUG=RETRY_WINEDEBUG), listing)
         build = os.environ.get("KV_BUILD_DIR")
         if build:
             record_retry(build, case, lost, first, run)

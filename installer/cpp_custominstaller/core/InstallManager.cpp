@@ -135,8 +135,15 @@ void CInstallManager::OnSourceReady(std::shared_ptr<IInstaller> installer)
         if (m_stopping) {
             return;
         }
-        launched = m_launcher &&
-                   m_launcher->Launch(installer, std::weak_ptr<IInstallerLauncherCallback>(m_launcherCallbackSelf), page);
+        if (m_launcher) {
+            const std::weak_ptr<IInstallerLauncherCallback> self(m_launcherCallbackSelf);
+            try {
+                launched = m_launcher->Launch(installer, self, page);
+            } catch (const std::exception&) {
+                // Nothing will report an outcome: this run fails here, like a launcher that answered false.
+                launched = false;
+            }
+        }
     }
     if (!launched) {
         OnLaunchFailed(LF_General);

@@ -26,6 +26,8 @@ struct CStageLog {
     // The source's thread cannot start: Start throws as the runtime does.
     bool startThrows = false;
     bool launchAnswer = true;
+    // Launch throws, as the join of the launcher's former thread can.
+    bool launchThrows = false;
     // The real launcher gets the file, on a thread that has no memory left for a new thread.
     bool launchThreadFails = false;
     bool cancelAnswer = false;
@@ -80,6 +82,9 @@ public:
         m_log.launched = installer;
         m_log.launcherCallback = callback;
         m_log.launcherPage = page;
+        if (m_log.launchThrows) {
+            throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+        }
         if (m_log.launchThreadFails) {
             CInstallerLauncher launcher(nullptr, nullptr);
             const KvTest::CFailingAllocations noMemory;
@@ -301,31 +306,51 @@ TEST_F(InstallManagerTest, StartIsRefusedWhileARunIsInFlightAndANewRunStartsUnfi
     EXPECT_EQ(std::count(m_log.calls.begin(), m_log.calls.end(), "source start"), 2);
 }
 
+// Each outcome ends the run once, with its state, its last call into the page and its event.
 // The page hears the outcome on the UI thread while the worker that reports it waits; a start
 // accepted there would make the UI thread wait for that worker in turn.
 TEST_F(InstallManagerTest, AStartFromInsideAFinalCallbackIsRefusedAndOneAfterItIsTaken)
 {
+    const Calls failure = {"event InstallerFailureW/"};
     const struct {
         const char* name;
         bool launched;
         void (*report)(CStageLog&);
+        int state;
+        const char* pageEnd;
+        Calls hits;
     } outcomes[] = {
-        {"source failed", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceFailed(); }},
-        {"source cancelled", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceCancelled(); }},
-        {"no file", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceReady(nullptr); }},
+        {"source failed", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceFailed(); }, IS_SourceFailed,
+         "error 0", failure},
+        {"source cancelled", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceCancelled(); },
+         IS_SourceCancelled, "cancel", {}},
+        {"no file", false, [](CStageLog& log) { log.sourceCallback.lock()->OnSourceReady(nullptr); }, IS_SourceFailed,
+         "error 0", failure},
         {"launch refused", false,
          [](CStageLog& log) {
              log.launchAnswer = false;
              log.sourceCallback.lock()->OnSourceReady(std::make_shared<CFileStandIn>());
-         }},
-        {"succeeded", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchSucceeded(); }},
-        {"rejected", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(1); }},
-        {"exit code 5", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(2); }},
-        {"launch cancelled", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchCancelled(); }},
+         },
+         IS_LaunchFailed, "error 0", failure},
+        {"launch throws", false,
+         [](CStageLog& log) {
+             log.launchThrows = true;
+             log.sourceCallback.lock()->OnSourceReady(std::make_shared<CFileStandIn>());
+         },
+         IS_LaunchFailed, "error 0", failure},
+        {"succeeded", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchSucceeded(); }, IS_Succeeded,
+         "finish", {"event InstallerSuccessW/"}},
+        {"rejected", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(1); },
+         IS_InstallerNotStarted, "error 1", failure},
+        {"exit code 5", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchFailed(2); },
+         IS_InstallerExitCode5, "error 3", failure},
+        {"launch cancelled", true, [](CStageLog& log) { log.launcherCallback.lock()->OnLaunchCancelled(); },
+         IS_InstallerCancelled, "cancel", {}},
     };
     for (const auto& c : outcomes) {
         SCOPED_TRACE(c.name);
         m_log = CStageLog();
+        m_analytics = std::make_shared<KvTest::CRecordingAnalytics>();
         const auto manager = Make();
         const auto page = std::make_shared<CRestartingPage>();
         page->manager = manager.get();
@@ -337,7 +362,9 @@ TEST_F(InstallManagerTest, AStartFromInsideAFinalCallbackIsRefusedAndOneAfterItI
         }
         c.report(m_log);
         EXPECT_EQ(page->answers, std::vector<bool>{false});
-        EXPECT_NE(manager->GetState(), IS_NotFinished);
+        EXPECT_EQ(manager->GetState(), c.state);
+        EXPECT_EQ(page->Calls().back(), c.pageEnd);
+        EXPECT_EQ(m_analytics->Hits(), c.hits);
         EXPECT_EQ(std::count(m_log.calls.begin(), m_log.calls.end(), "source start"), 1);
         EXPECT_TRUE(manager->Start(std::make_shared<KvTest::CRecordingPage>()));
     }

@@ -83,8 +83,10 @@ async function openPage(browser, options) {
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
   page.on('console', (m) => { if (m.type() === 'error' || m.type() === 'warning') errors.push(m.text()); });
+  // The clock runs in real time from its install until the pause, so the pause must lie beyond
+  // any delay between the two calls on a loaded machine; a day on, since when it stops does not matter.
   await page.clock.install({ time: 0 });
-  await page.clock.pauseAt(1000);
+  await page.clock.pauseAt(24 * 60 * 60 * 1000);
   await page.addInitScript(installStandInHost,
     { executeResults: [], missing: [], throwing: [], mainExe: MAIN_EXE, installDir: INSTALL_DIR, ...options });
   await page.goto(pathToFileURL(path.join(process.env.KV_PAGE_DIR, 'index.html')).href);

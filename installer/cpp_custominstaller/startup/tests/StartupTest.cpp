@@ -66,15 +66,21 @@ private:
 
 class FakeSessionHandler : public IGASessionHandler {
 public:
-    explicit FakeSessionHandler(Log& log) : m_log(log) {}
+    // onShutdown runs inside Shutdown, after it is logged.
+    FakeSessionHandler(Log& log, std::function<void()> onShutdown) : m_log(log), m_onShutdown(std::move(onShutdown)) {}
     ~FakeSessionHandler() override { m_log.push_back("session.destroyed"); }
     void OnInstallSucceeded() override {}
     void OnInstallFailed() override {}
     void OnInstallCancelled() override {}
-    void Shutdown() override { m_log.push_back("session.Shutdown"); }
+    void Shutdown() override
+    {
+        m_log.push_back("session.Shutdown");
+        m_onShutdown();
+    }
 
 private:
     Log& m_log;
+    std::function<void()> m_onShutdown;
 };
 
 std::string Narrow(const std::wstring& text)
@@ -98,8 +104,8 @@ public:
     int windowResult = 1;
     bool pageStarts = true;
     std::function<void()> webWait;
-    // The step that throws, by the name it logs, and what.
-    std::string throwAt;
+    // The steps that throw, by the names they log, and what.
+    std::vector<std::string> throwAt;
     std::exception_ptr thrown;
 
     // Records.
@@ -137,10 +143,15 @@ public:
     {
         log.push_back("CreateSessionHandler");
         sessionDetails.push_back(details);
-        return makeSessionHandler ? std::make_shared<FakeSessionHandler>(log) : nullptr;
+        return makeSessionHandler ? std::make_shared<FakeSessionHandler>(log, [this] { ThrowAt("session.Shutdown"); })
+                                  : nullptr;
     }
     void EnableBrowserEmulation() override { log.push_back("EnableBrowserEmulation"); }
-    void DisableBrowserEmulation() override { log.push_back("DisableBrowserEmulation"); }
+    void DisableBrowserEmulation() override
+    {
+        log.push_back("DisableBrowserEmulation");
+        ThrowAt("DisableBrowserEmulation");
+    }
     void SendEvent(const CStartupEvent& event) override
     {
         log.push_back("SendEvent(" + event.action + ")");
@@ -205,7 +216,7 @@ public:
 private:
     void ThrowAt(const std::string& step) const
     {
-        if (step == throwAt) {
+        if (std::find(throwAt.begin(), throwAt.end(), step) != throwAt.end()) {
             std::rethrow_exception(thrown);
         }
     }
@@ -496,8 +507,8 @@ TEST(Startup, MissingManagersGive99AndEveryRoadStillFinishes)
 }
 
 // From the checks on, whatever the run throws ends it with 99; once past them it first takes the
-// common end, after its manager (the page's files too) has gone. A step of that end that throws
-// skips none of the others and leaves the code as it was.
+// common end, after its manager (the page's files too) has gone. Steps of that end that throw
+// skip none of the others and leave the code as it was.
 TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecksWhateverAFinishStepThrows)
 {
     const Log start = {"IsFirstInstance", "IsSetupAlreadyRunning", "CreateSessionHandler", "EnableBrowserEmulation",
@@ -507,25 +518,27 @@ TEST(Startup, ARunThatThrowsEndsWith99AndFinishesOncePastTheChecksWhateverAFinis
                                  FinishSteps);
     const struct {
         const wchar_t* commandLine;
-        std::string throwAt;
+        std::vector<std::string> throwAt;
         std::exception_ptr thrown;
         Log log;
         int code = 99;
     } cases[] = {
-        {L"/S", "Create:silent", std::make_exception_ptr(std::system_error(std::make_error_code(
+        {L"/S", {"Create:silent"}, std::make_exception_ptr(std::system_error(std::make_error_code(
                                      std::errc::resource_unavailable_try_again))),
          Concat(Concat(start, {"IsInternetConnected", "Create:silent(session)"}), FinishSteps)},
-        {L"/LANG=de", "RunInstallerWindow", std::make_exception_ptr(std::bad_alloc()),
+        {L"/LANG=de", {"RunInstallerWindow"}, std::make_exception_ptr(std::bad_alloc()),
          Concat(Concat(start, {"Create:web(session)", "UnpackWebUi", "RunInstallerWindow(de)", "web.Start(none)",
                                "web.destroyed"}),
                 FinishSteps)},
-        {L"/S", "IsSetupAlreadyRunning", std::make_exception_ptr(std::runtime_error("no snapshot")),
+        {L"/S", {"IsSetupAlreadyRunning"}, std::make_exception_ptr(std::runtime_error("no snapshot")),
          {"IsFirstInstance", "IsSetupAlreadyRunning"}},
-        {L"/S", "ReleaseInstance", std::make_exception_ptr(std::runtime_error("mutex")), silentRun, 0},
-        {L"/S", "SendEvent(InstallerFinishW)", std::make_exception_ptr(std::bad_alloc()), silentRun, 0},
+        {L"/S", {"ReleaseInstance", "DisableBrowserEmulation"}, std::make_exception_ptr(std::runtime_error("registry")),
+         silentRun, 0},
+        {L"/S", {"SendEvent(InstallerFinishW)", "session.Shutdown"}, std::make_exception_ptr(std::bad_alloc()),
+         silentRun, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.throwAt);
+        SCOPED_TRACE(c.throwAt.front());
         FakeServices services;
         services.silentState = Core::IS_Succeeded;
         services.webState = Core::IS_Succeeded;
