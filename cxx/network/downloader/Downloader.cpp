@@ -89,6 +89,8 @@ struct CDownloader::CState {
     const bool verifyMd5;
     // Set from a start until OnStatus is sent.
     std::atomic<bool> busy{false};
+    // Serialises the starts and guards the downloader's transferOptions.
+    std::mutex startLock;
 };
 
 CDownloader::CDownloader(std::wstring url, std::wstring expectedMd5)
@@ -137,17 +139,21 @@ bool CDownloader::DownloadToStream(std::shared_ptr<std::ostream> stream)
 
 bool CDownloader::StartWorker(std::function<void(CState&, const CTransferOptions&)> operation)
 {
-    std::lock_guard<std::mutex> guard(startLock);
-    if (state->busy) {
+    // An observer may destroy this downloader from the worker's first
+    // notification, before Start has returned here: from then on only the
+    // shared state, and the lock inside it, may be touched.
+    const std::shared_ptr<CState> owned = state;
+    std::lock_guard<std::mutex> guard(owned->startLock);
+    if (owned->busy) {
         return false;
     }
     // The last download has reported; its thread is only returning.
     worker.Wait(-1);
-    state->keepGoing = true;
-    state->busy = true;
+    owned->keepGoing = true;
+    owned->busy = true;
     // The default pause before a re-send ends early on Cancel.
     const CTransferOptions options = WithInterruptiblePause(transferOptions);
-    const bool started = worker.Start([running = state, operation = std::move(operation), options] {
+    const bool started = worker.Start([running = owned, operation = std::move(operation), options] {
         // Idle again once the download has reported, or failed to.
         struct CBusyReset {
             std::atomic<bool>& busy;
@@ -156,7 +162,7 @@ bool CDownloader::StartWorker(std::function<void(CState&, const CTransferOptions
         operation(*running, options);
     });
     if (!started) {
-        state->busy = false;
+        owned->busy = false;
     }
     return started;
 }
@@ -195,7 +201,7 @@ void CDownloader::RemoveObserver(std::weak_ptr<TDownloadObserver> observer)
 
 void CDownloader::SetTransferOptions(CTransferOptions options)
 {
-    std::lock_guard<std::mutex> guard(startLock);
+    std::lock_guard<std::mutex> guard(state->startLock);
     transferOptions = std::move(options);
 }
 

@@ -69,8 +69,7 @@ private:
     bool StartWorker(std::function<void(CState&, const CTransferOptions&)> operation);
 
     std::shared_ptr<CState> state;
-    // Serialises the starts and guards transferOptions.
-    std::mutex startLock;
+    // Guarded by the state's start lock.
     CTransferOptions transferOptions;
     Core::Utils::COperationThread worker;
 };
