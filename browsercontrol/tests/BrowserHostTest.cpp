@@ -232,126 +232,144 @@ protected:
 
 } // namespace
 
+namespace {
+
+struct CUserName {
+    const char* label;
+    std::wstring name, inUrl, twin;
+};
+
+void PrintTo(const CUserName& user, std::ostream* os)
+{
+    *os << user.label;
+}
+
+class BrowserHostUserName : public BrowserHost, public ::testing::WithParamInterface<CUserName> {
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, BrowserHostUserName,
+    ::testing::Values(CUserName{"Latin", L"Jürgen Groß", L"Jürgen%20Groß", L""}, CUserName{"Cyrillic", L"Иван", L"Иван", L""},
+                      CUserName{"Kanji", L"山田", L"山田", L""}, CUserName{"Hash", L"a#b", L"a%23b", L""},
+                      CUserName{"Percent", L"dead%beef", L"dead%25beef", L""},
+                      CUserName{"EscapeWithTwin", L"a%41b", L"a%2541b", L"aAb"},
+                      CUserName{"Punctuation", L"a&b [1]^{2}`(~!$'+,;=@)",
+                                L"a%26b%20%5B1%5D%5E%7B2%7D%60(~!$'+,;=@)", L""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 // The page folder lies in the user's profile: its path holds the user's name, which the URL of
 // the page and of a child's page spell as given here. The control may report a file of it in any
 // of these spellings; the folder rule, the navigation check and createWindow answer alike. Where
 // the name's escape, decoded, names a folder that exists (its twin), a text that holds the name
 // as it stands reads two ways, one of them elsewhere: it is foreign.
-TEST_F(BrowserHost, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOtherFile)
+TEST_P(BrowserHostUserName, EverySpellingOfAFileInThePageFolderBelongsToThePageAndNoOtherFile)
 {
     constexpr char upperHex[] = "0123456789ABCDEF";
     constexpr char lowerHex[] = "0123456789abcdef";
-    const struct {
-        std::wstring name, inUrl, twin;
-    } names[] = {
-        {L"Jürgen Groß", L"Jürgen%20Groß", L""},
-        {L"Иван", L"Иван", L""},
-        {L"山田", L"山田", L""},
-        {L"a#b", L"a%23b", L""},
-        {L"dead%beef", L"dead%25beef", L""},
-        {L"a%41b", L"a%2541b", L"aAb"},
-        {L"a&b [1]^{2}`(~!$'+,;=@)", L"a%26b%20%5B1%5D%5E%7B2%7D%60(~!$'+,;=@)", L""},
+    const auto& [label, name, inUrl, twin] = GetParam();
+    const CPageFolder folder(name);
+    const std::wstring root = folder.Root();
+    wchar_t shortRoot[MAX_PATH] = {};
+    ASSERT_GT(::GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortRoot), root);
+    const bool inCodePage = Cxx::Core::Utils::CodePageToWide(Cxx::Core::Utils::WideToCodePage(root, CP_ACP),
+                                                             CP_ACP) == root;
+    struct Case {
+        std::wstring url;
+        bool inside;
     };
-    for (const auto& [name, inUrl, twin] : names) {
-        const CPageFolder folder(name);
-        const std::wstring root = folder.Root();
-        wchar_t shortRoot[MAX_PATH] = {};
-        ASSERT_GT(::GetShortPathNameW(root.c_str(), shortRoot, MAX_PATH), 0u);
-        ASSERT_NE(std::wstring(shortRoot), root);
-        const bool inCodePage = Cxx::Core::Utils::CodePageToWide(Cxx::Core::Utils::WideToCodePage(root, CP_ACP),
-                                                                 CP_ACP) == root;
-        struct Case {
-            std::wstring url;
-            bool inside;
-        };
-        std::vector<Case> cases = {
-            {UrlOf(root + L"\\index.html"), true},
-            {L"file://" + UrlOf(root + L"\\sub\\x.html").substr(8), true},
-            {L"file://localhost/" + UrlOf(root + L"\\sub\\x.html", lowerHex).substr(8), true},
-            {L"file://" + root + L"\\index.html", true},
-            {L"file://" + std::wstring(shortRoot) + L"\\sub\\x.html", true},
-            {UrlOf(root + L"\\index.html", upperHex, CP_ACP), inCodePage},
-            // A URL's query and fragment go, but a reading of the whole as a path may not leave by them.
-            {UrlOf(root + L"\\sub\\x.html", upperHex) + L"?x=1#top", true},
-            {UrlOf(root + L"\\..\\evil\\x.html") + L"?/../../" + name + L"/index.html", false},
-            {L"file://" + root + L"\\x.html#\\..\\..\\x.html", false},
-            {UrlOf(Upper(root) + L"\\INDEX.HTML", lowerHex), true},
-            {root + L"\\sub\\x.html", true},
-            {Upper(root) + L"/index.html", true},
-            {std::wstring(shortRoot) + L"\\index.html", true},
-            {UrlOf(std::wstring(shortRoot) + L"\\sub\\x.html"), true},
-            {UrlOf(root + L"\\sub\\..\\index.html"), true},
-            // Below the folder an escape would read two ways: raw in the legacy spelling.
-            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/index.html", false},
-            {UrlOf(root + L"\\..\\index.html"), false},
-            {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/%2E%2E/index.html", false},
-            {UrlOf(root + L"\\sub") + L"%2F..%2F..%2Fx.html", false},
-            {UrlOf(root + L"-other\\index.html"), false},
-            {root + L"\\..\\x.html", false},
-            {UrlOf(root + L"\\index.html", upperHex).substr(8), false},
-            {UrlOf(root + L"\\index.html") + L"%00/../../other/x.html", false},
-            {UrlOf(root + L"\\sub") + L"%0A/x.html", false},
-            {UrlOf(root) + L"/%FF.html", false},
-            // Only a file that exists counts: not the folder or one below it, nor a missing file,
-            // for which the control may try the path cut at a '#' of the folder's.
-            {root + L"\\", false},
-            {UrlOf(root + L"\\sub"), false},
-            {UrlOf(root + L"\\sub\\missing.html"), false},
-            {L"file://" + root + L"\\missing.html", false},
-            // No '%' in a query, no stream, no control character below the folder.
-            {UrlOf(root + L"\\index.html") + L"?%2F..%2F..%2Fother.html", false},
-            {root + L"\\index.html:stream", false},
-            {UrlOf(root + L"\\index.html:stream"), false},
-            {root + L"\\sub\x01\\..\\index.html", false},
-            {UrlOf(root + L"\\index.html") + L"#\x7F", false},
-            {L"file://server/share/index.html", false},
-            {L"http://127.0.0.1/index.html", false},
-            {L"about:blank", false},
-            {L"javascript:external.process", false},
-        };
-        // No file name holds these: read up to one of them, the path names a file out of the folder.
-        for (const wchar_t c : std::wstring(L"?*\"<>|#")) {
-            cases.push_back({root + L"\\..\\x.html" + c + L"\\..\\" + name + L"\\index.html", false});
-        }
-        const std::wstring page = root + L"\\index.html";
-        const CLocalPageScope scope(page);
-        CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), scope, FileUrl(page));
-        JS::CChildCreator creator(scope);
-        {
-            const CNavigationTargets asked;
-            ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
-            EXPECT_TRUE(creator.CreateChildWindow(root + L"\\sub\\x.html", false));
-            std::wstring folderUrl = L"file:///" + root.substr(0, root.size() - name.size()) + inUrl;
-            std::replace(folderUrl.begin(), folderUrl.end(), L'\\', L'/');
-            EXPECT_EQ(asked.targets,
-                      (std::vector<std::wstring>{folderUrl + L"/index.html", folderUrl + L"/sub/x.html"}));
-        }
-        {
-            // Made only now: Wine's control reports the page's URL decoded once and then decodes
-            // it again, so with the twin the window's own navigation reads two ways as well.
-            const auto twinFolder = twin.empty() ? nullptr : std::make_unique<CPageFolder>(twin);
-            for (const auto& c : cases) {
-                const std::string shown = Cxx::Core::Utils::WideToUtf8String(c.url);
-                const bool twoWays = twinFolder && Upper(c.url).find(Upper(name)) != std::wstring::npos;
-                const bool inside = c.inside && !twoWays;
-                EXPECT_EQ(scope.Contains(c.url.c_str()), inside) << shown;
-                EXPECT_EQ(Fire(browser, DISPID_BEFORENAVIGATE2, 7, browser.GetWebBrowser(), c.url),
-                          inside ? VARIANT_FALSE : VARIANT_TRUE)
-                    << shown;
-                EXPECT_EQ(creator.CreateChildWindow(c.url, false), inside) << shown;
-            }
-        }
-        creator.CloseAll();
-        const CLocalPageScope shortScope(std::wstring(shortRoot) + L"\\index.html");
-        EXPECT_TRUE(shortScope.Contains((root + L"\\sub\\x.html").c_str()));
-        EXPECT_FALSE(shortScope.Contains(UrlOf(root + L"-other\\x.html").c_str()));
-        // The folder is never read out of a URL.
-        EXPECT_FALSE(CLocalPageScope(UrlOf(page, upperHex)).Contains((root + L"\\sub\\x.html").c_str()));
-        // Short above, long below: the control may report the page as it was given.
-        const std::wstring mixed = std::wstring(shortRoot).substr(0, std::wstring(shortRoot).rfind(L'\\') + 1) + name;
-        EXPECT_TRUE(CLocalPageScope(mixed + L"\\index.html").Contains(UrlOf(mixed + L"\\x.html").c_str()));
+    std::vector<Case> cases = {
+        {UrlOf(root + L"\\index.html"), true},
+        {L"file://" + UrlOf(root + L"\\sub\\x.html").substr(8), true},
+        {L"file://localhost/" + UrlOf(root + L"\\sub\\x.html", lowerHex).substr(8), true},
+        {L"file://" + root + L"\\index.html", true},
+        {L"file://" + std::wstring(shortRoot) + L"\\sub\\x.html", true},
+        {UrlOf(root + L"\\index.html", upperHex, CP_ACP), inCodePage},
+        // A URL's query and fragment go, but a reading of the whole as a path may not leave by them.
+        {UrlOf(root + L"\\sub\\x.html", upperHex) + L"?x=1#top", true},
+        {UrlOf(root + L"\\..\\evil\\x.html") + L"?/../../" + name + L"/index.html", false},
+        {L"file://" + root + L"\\x.html#\\..\\..\\x.html", false},
+        {UrlOf(Upper(root) + L"\\INDEX.HTML", lowerHex), true},
+        {root + L"\\sub\\x.html", true},
+        {Upper(root) + L"/index.html", true},
+        {std::wstring(shortRoot) + L"\\index.html", true},
+        {UrlOf(std::wstring(shortRoot) + L"\\sub\\x.html"), true},
+        {UrlOf(root + L"\\sub\\..\\index.html"), true},
+        // Below the folder an escape would read two ways: raw in the legacy spelling.
+        {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/index.html", false},
+        {UrlOf(root + L"\\..\\index.html"), false},
+        {UrlOf(root + L"\\sub", upperHex) + L"/%2E%2E/%2E%2E/index.html", false},
+        {UrlOf(root + L"\\sub") + L"%2F..%2F..%2Fx.html", false},
+        {UrlOf(root + L"-other\\index.html"), false},
+        {root + L"\\..\\x.html", false},
+        {UrlOf(root + L"\\index.html", upperHex).substr(8), false},
+        {UrlOf(root + L"\\index.html") + L"%00/../../other/x.html", false},
+        {UrlOf(root + L"\\sub") + L"%0A/x.html", false},
+        {UrlOf(root) + L"/%FF.html", false},
+        // Only a file that exists counts: not the folder or one below it, nor a missing file,
+        // for which the control may try the path cut at a '#' of the folder's.
+        {root + L"\\", false},
+        {UrlOf(root + L"\\sub"), false},
+        {UrlOf(root + L"\\sub\\missing.html"), false},
+        {L"file://" + root + L"\\missing.html", false},
+        // No '%' in a query, no stream, no control character below the folder.
+        {UrlOf(root + L"\\index.html") + L"?%2F..%2F..%2Fother.html", false},
+        {root + L"\\index.html:stream", false},
+        {UrlOf(root + L"\\index.html:stream"), false},
+        {root + L"\\sub\x01\\..\\index.html", false},
+        {UrlOf(root + L"\\index.html") + L"#\x7F", false},
+        {L"file://server/share/index.html", false},
+        {L"http://127.0.0.1/index.html", false},
+        {L"about:blank", false},
+        {L"javascript:external.process", false},
+    };
+    // No file name holds these: read up to one of them, the path names a file out of the folder.
+    for (const wchar_t c : std::wstring(L"?*\"<>|#")) {
+        cases.push_back({root + L"\\..\\x.html" + c + L"\\..\\" + name + L"\\index.html", false});
     }
-    // A URL that cannot be checked is foreign.
+    const std::wstring page = root + L"\\index.html";
+    const CLocalPageScope scope(page);
+    CBrowserWindow browser(std::make_shared<JS::CJSObjectsSimpleContainer>(), scope, FileUrl(page));
+    JS::CChildCreator creator(scope);
+    {
+        const CNavigationTargets asked;
+        ASSERT_TRUE(browser.Create(m_parent, RECT{0, 0, 300, 200}));
+        EXPECT_TRUE(creator.CreateChildWindow(root + L"\\sub\\x.html", false));
+        std::wstring folderUrl = L"file:///" + root.substr(0, root.size() - name.size()) + inUrl;
+        std::replace(folderUrl.begin(), folderUrl.end(), L'\\', L'/');
+        EXPECT_EQ(asked.targets,
+                  (std::vector<std::wstring>{folderUrl + L"/index.html", folderUrl + L"/sub/x.html"}));
+    }
+    {
+        // Made only now: Wine's control reports the page's URL decoded once and then decodes
+        // it again, so with the twin the window's own navigation reads two ways as well.
+        const auto twinFolder = twin.empty() ? nullptr : std::make_unique<CPageFolder>(twin);
+        for (const auto& c : cases) {
+            const std::string shown = Cxx::Core::Utils::WideToUtf8String(c.url);
+            const bool twoWays = twinFolder && Upper(c.url).find(Upper(name)) != std::wstring::npos;
+            const bool inside = c.inside && !twoWays;
+            EXPECT_EQ(scope.Contains(c.url.c_str()), inside) << shown;
+            EXPECT_EQ(Fire(browser, DISPID_BEFORENAVIGATE2, 7, browser.GetWebBrowser(), c.url),
+                      inside ? VARIANT_FALSE : VARIANT_TRUE)
+                << shown;
+            EXPECT_EQ(creator.CreateChildWindow(c.url, false), inside) << shown;
+        }
+    }
+    creator.CloseAll();
+    const CLocalPageScope shortScope(std::wstring(shortRoot) + L"\\index.html");
+    EXPECT_TRUE(shortScope.Contains((root + L"\\sub\\x.html").c_str()));
+    EXPECT_FALSE(shortScope.Contains(UrlOf(root + L"-other\\x.html").c_str()));
+    // The folder is never read out of a URL.
+    EXPECT_FALSE(CLocalPageScope(UrlOf(page, upperHex)).Contains((root + L"\\sub\\x.html").c_str()));
+    // Short above, long below: the control may report the page as it was given.
+    const std::wstring mixed = std::wstring(shortRoot).substr(0, std::wstring(shortRoot).rfind(L'\\') + 1) + name;
+    EXPECT_TRUE(CLocalPageScope(mixed + L"\\index.html").Contains(UrlOf(mixed + L"\\x.html").c_str()));
+}
+
+TEST_F(BrowserHost, AUrlThatCannotBeCheckedIsForeign)
+{
     const std::wstring page = m_page.Url(L"index.html");
     const CLocalPageScope scope(m_page.Path(L"index.html"));
     bool pageWithoutMemory = true;
