@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <future>
 #include <sstream>
 
@@ -107,76 +108,95 @@ TEST(Downloader, DownloadsSeveralMegabytesWithProgressAndDigest)
     }
 }
 
-TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
+namespace {
+
+// A row of the failure tables: what a download of this path ends with.
+struct FailureRow {
+    const char* path;
+    bool ownMd5;
+    EDownloadStatus status;
+    std::size_t requests;
+    int pauses;
+};
+
+// data.bin holds 300000 bytes, small.bin its first 12000. The limits pass a
+// hundred times faster than the steady clock: silence in 0.3 s, a stall or
+// headers in 0.6 s.
+void ExpectFailureRows(std::initializer_list<FailureRow> rows)
 {
     const std::string data = Loopback::Pattern(300000);
     Served("data.bin", data);
-    const std::wstring target = Target(L"data-copy.bin");
+    const std::string small = data.substr(0, 12000);
+    Served("small.bin", small);
     std::wstring own;
     Loopback::WriteBytes(Target(L"probe.bin"), data);
     ASSERT_EQ(FileMd5(Target(L"probe.bin"), own), DR_Ok);
-    const std::string small = data.substr(0, 12000);
-    Served("small.bin", small);
     std::wstring ownSmall;
     Loopback::WriteBytes(Target(L"probe.bin"), small);
     ASSERT_EQ(FileMd5(Target(L"probe.bin"), ownSmall), DR_Ok);
-    struct Case {
-        const char* path;
-        std::wstring md5;
-        EDownloadStatus status;
-        std::size_t requests;
-        int pauses;
-        // The limits pass this much faster than the steady clock (at 100: silence
-        // in 0.3 s, a stall or headers in 0.6 s). Only rows whose outcome no
-        // early time-out can change run faster still.
-        int faster = 100;
-    };
-    const Case cases[] = {
-        {"/data.bin", L"00000000000000000000000000000000", Md5Mismatch, 3, 0},
-        {"/data.bin?corrupt=1", own, Md5Mismatch, 3, 0},
-        // Whole answers that end short: ten re-sends that bring no new byte end an attempt.
-        {"/data.bin?more=100&norange=1", own, ReceiveFailed, 33, 30},
-        {"/data.bin?part=50,25&norange=1", own, ReceiveFailed, 33, 30},
-        // A re-send refused, or answered with nothing, ends its attempt at once.
-        {"/data.bin?more=100", own, ReceiveFailed, 6, 3},
-        {"/data.bin?part=50,0", own, ReceiveFailed, 6, 3},
-        // One new byte per re-send is no progress, whether the server then closes or goes silent.
-        {"/data.bin?inch=100000", own, ReceiveFailed, 33, 30},
-        {"/data.bin?inch=100000&hang=1", own, TimedOut, 33, 30, 400},
-        // A connection gone silent meets the time-out and resumes where it stopped.
-        {"/data.bin?dead=150000", own, Success, 2, 1},
-        // A trickle stalls every re-send: each uses up the budget although it brings bytes.
-        {"/data.bin?trickle=5", own, TimedOut, 33, 30, 400},
-        // A line that slows down after a fast phase stalls as well, on the first
-        // request or on a re-send.
-        {"/data.bin?fast=150000&trickle=5&trickled=1", own, Success, 2, 1},
-        {"/data.bin?drop=100000&fast=200000&trickle=5&trickled=2", own, Success, 3, 2},
-        // A slow request that breaks 45 s into its window leaves the re-send a
-        // window of its own, in which the last ten bytes come (30 s).
-        {"/small.bin?fast=11975&drop=11990&trickle=30", ownSmall, Success, 2, 1},
-        // Status line and headers that trickle fail the send.
-        {"/data.bin?slowhead=50", own, TimedOut, 3, 0},
-        // A slow line is no stall.
-        {"/small.bin?throttle=8192", ownSmall, Success, 1, 0},
-    };
-    for (const Case& c : cases) {
+    const std::wstring target = Target(L"data-copy.bin");
+    for (const FailureRow& row : rows) {
         Loopback::WriteBytes(target, "an older file");
         const std::size_t before = Loopback::Requests("files").size();
-        Download download(Loopback::Url("files", c.path), c.md5);
+        const bool isSmall = std::string(row.path).rfind("/small.bin", 0) == 0;
+        Download download(Loopback::Url("files", row.path),
+                          row.ownMd5 ? (isSmall ? ownSmall : own) : L"00000000000000000000000000000000");
         int pauses = 0;
         CTransferOptions options;
         // A download that would go on for ever is stopped at its 50th pause.
         options.sleeper = [&pauses](std::chrono::milliseconds) { return ++pauses < 50; };
-        options.limits.clock = KvTest::FasterClock(c.faster);
+        options.limits.clock = KvTest::FasterClock(100);
         download.downloader.SetTransferOptions(options);
         ASSERT_TRUE(download.downloader.DownloadToFile(target));
         download.downloader.Wait();
-        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{c.status}) << c.path;
-        EXPECT_EQ(Loopback::Requests("files").size() - before, c.requests) << c.path;
-        EXPECT_EQ(pauses, c.pauses) << c.path;
-        EXPECT_EQ(Loopback::Exists(target), c.status == Success) << c.path;
-        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << c.path;
+        EXPECT_EQ(download.recorder->statuses, std::vector<EDownloadStatus>{row.status}) << row.path;
+        EXPECT_EQ(Loopback::Requests("files").size() - before, row.requests) << row.path;
+        EXPECT_EQ(pauses, row.pauses) << row.path;
+        EXPECT_EQ(Loopback::Exists(target), row.status == Success) << row.path;
+        EXPECT_FALSE(Loopback::Exists(CDownloader::TemporaryPath(target))) << row.path;
     }
+}
+
+} // namespace
+
+TEST(Downloader, FailingAttemptsAreThreeAndBoundedAndLeaveNoFile)
+{
+    ExpectFailureRows({
+        {"/data.bin", false, Md5Mismatch, 3, 0},
+        {"/data.bin?corrupt=1", true, Md5Mismatch, 3, 0},
+        // Whole answers that end short: ten re-sends that bring no new byte end an attempt.
+        {"/data.bin?more=100&norange=1", true, ReceiveFailed, 33, 30},
+        {"/data.bin?part=50,25&norange=1", true, ReceiveFailed, 33, 30},
+        // A re-send refused, or answered with nothing, ends its attempt at once.
+        {"/data.bin?more=100", true, ReceiveFailed, 6, 3},
+        {"/data.bin?part=50,0", true, ReceiveFailed, 6, 3},
+        // One new byte per re-send is no progress.
+        {"/data.bin?inch=100000", true, ReceiveFailed, 33, 30},
+        // Status line and headers that trickle fail the send.
+        {"/data.bin?slowhead=50", true, TimedOut, 3, 0},
+        // A slow line is no stall.
+        {"/small.bin?throttle=8192", true, Success, 1, 0},
+    });
+}
+
+// Rows that wait out silence or a stall on every request (the slow half of the table).
+TEST(Downloader, SilenceAndStallsEndAttemptsOrResume)
+{
+    ExpectFailureRows({
+        // One new byte per re-send is no progress when the server then goes silent either.
+        {"/data.bin?inch=100000&hang=1", true, TimedOut, 33, 30},
+        // A connection gone silent meets the time-out and resumes where it stopped.
+        {"/data.bin?dead=150000", true, Success, 2, 1},
+        // A trickle stalls every re-send: each uses up the budget although it brings bytes.
+        {"/data.bin?trickle=5", true, TimedOut, 33, 30},
+        // A line that slows down after a fast phase stalls as well, on the first
+        // request or on a re-send.
+        {"/data.bin?fast=150000&trickle=5&trickled=1", true, Success, 2, 1},
+        {"/data.bin?drop=100000&fast=200000&trickle=5&trickled=2", true, Success, 3, 2},
+        // A slow request that breaks 45 s into its window leaves the re-send a
+        // window of its own, in which the last ten bytes come (30 s).
+        {"/small.bin?fast=11975&drop=11990&trickle=30", true, Success, 2, 1},
+    });
 }
 
 TEST(Downloader, ThrottledDownloadIsCancelledCleanlyAndTheNextSucceeds)
