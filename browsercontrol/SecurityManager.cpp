@@ -1,5 +1,6 @@
 #include "browsercontrol/SecurityManager.h"
 
+#include "cxx/core/SystemUtils.h"
 #include "cxx/core/TextUtils.h"
 #include "cxx/gui/Com.h"
 
@@ -129,12 +130,6 @@ std::wstring LocalPath(std::wstring path)
     return path;
 }
 
-bool IsExistingFile(const std::wstring& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool SameNoCase(std::wstring_view a, std::wstring_view b)
 {
     return !a.empty() && ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
@@ -209,7 +204,7 @@ bool OwnFile(const std::wstring& folder, const std::wstring& rest, bool isUrl, s
     }
     file = FullPath(folder + name);
     tail = cut == std::wstring::npos ? std::wstring() : rest.substr(cut);
-    return StartsWithNoCase(file, folder) && IsExistingFile(file);
+    return StartsWithNoCase(file, folder) && Cxx::Core::Utils::FileExists(file);
 }
 
 } // namespace
@@ -276,7 +271,7 @@ bool CLocalPageScope::NoReadingLeaves(const std::wstring& path) const
         for (const std::wstring& cut :
              {reading, reading.substr(0, reading.find(L'#')), reading.substr(0, reading.find(L'?'))}) {
             const std::wstring file = LocalPath(cut);
-            if (!file.empty() && IsExistingFile(file) && !StartsWithNoCase(LongFolder(file), m_spellings.front())) {
+            if (!file.empty() && Cxx::Core::Utils::FileExists(file) && !StartsWithNoCase(LongFolder(file), m_spellings.front())) {
                 return false;
             }
         }
