@@ -185,6 +185,8 @@ namespace WinConnection {
 struct CAsyncRequest {
     std::mutex mutex;
     std::condition_variable completed;
+    // Cleared just before each call and set by its completion, which comes
+    // only for a call that answered ERROR_IO_PENDING: only such a call is waited on.
     bool done = true;
     DWORD error = ERROR_SUCCESS;
     std::wstring headers;
@@ -196,6 +198,13 @@ struct CAsyncRequest {
 namespace {
 
 using TAsyncState = std::shared_ptr<CAsyncRequest>;
+
+// Before a call: its completion may arrive before the call has returned.
+void ExpectCompletion(CAsyncRequest& state)
+{
+    std::lock_guard lock(state.mutex);
+    state.done = false;
+}
 
 // The states of the open requests, by the context value WinInet hands the
 // callback. A number never used twice, not a pointer: a notice that comes
@@ -395,10 +404,7 @@ unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* 
     // A send given up on may still read them.
     state.headers = headers;
     state.body.assign(body ? body : "", body ? bodySize : 0);
-    {
-        std::lock_guard lock(state.mutex);
-        state.done = false;
-    }
+    ExpectCompletion(state);
     DWORD error = ERROR_SUCCESS;
     if (!::HttpSendRequestW(m_request.Get(), state.headers.empty() ? nullptr : state.headers.c_str(),
                             static_cast<DWORD>(state.headers.size()), state.body.empty() ? nullptr : state.body.data(),
@@ -408,8 +414,6 @@ unsigned long CWinInetConnection::Send(const std::wstring& headers, const char* 
             error = Await(deadline);
         }
     }
-    std::lock_guard lock(state.mutex);
-    state.done = true;
     // Wine reports a send that met its own receive time-out as an aborted
     // connection; that time-out runs on the steady clock.
     if (error == ERROR_INTERNET_CONNECTION_ABORTED && std::chrono::steady_clock::now() - began >= m_limits.timeout) {
@@ -429,21 +433,14 @@ unsigned long CWinInetConnection::ReadArrived(std::size_t size, TTime deadline, 
         state.buffers.dwStructSize = sizeof(state.buffers);
         state.buffers.lpvBuffer = state.buffer.data();
         state.buffers.dwBufferLength = static_cast<DWORD>(size);
-        {
-            std::lock_guard lock(state.mutex);
-            state.done = false;
-        }
+        ExpectCompletion(state);
         // Takes what has arrived, never waiting for more.
         if (::InternetReadFileExW(m_request.Get(), &state.buffers, IRF_NO_WAIT, 0)) {
-            std::lock_guard lock(state.mutex);
-            state.done = true;
             read = state.buffers.dwBufferLength;
             return ERROR_SUCCESS;
         }
         const DWORD error = ::GetLastError();
         if (error != ERROR_IO_PENDING) {
-            std::lock_guard lock(state.mutex);
-            state.done = true;
             return error;
         }
         // Nothing had arrived: the completion tells that bytes have, and the
