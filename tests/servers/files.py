@@ -69,24 +69,6 @@ class FileServer(loopback.RecordingServer):
         return self.count(key) == 0
 
 
-class SlowWriter:
-    """Writes through to inner one byte at a time, pausing between the bytes."""
-
-    def __init__(self, inner, pause):
-        self.inner = inner
-        self.pause = pause
-
-    def write(self, data):
-        for index in range(len(data)):
-            self.inner.write(data[index:index + 1])
-            self.inner.flush()
-            time.sleep(self.pause)
-        return len(data)
-
-    def flush(self):
-        self.inner.flush()
-
-
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -130,7 +112,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if "slowhead" in query:
             # The status line and headers go out one byte at a time.
-            self.wfile = SlowWriter(self.wfile, int(query["slowhead"]) / 1000.0)
+            self.wfile = loopback.SlowWriter(self.wfile, int(query["slowhead"]) / 1000.0)
         if start > 0:
             self.send_response(206)
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, length - 1, length))
@@ -139,7 +121,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(length - start))
         self.end_headers()
-        if isinstance(self.wfile, SlowWriter):
+        if isinstance(self.wfile, loopback.SlowWriter):
             self.wfile = self.wfile.inner
         if not send_body:
             return

@@ -1,5 +1,6 @@
 """What the loopback test servers share: the threaded server that records its
-requests as JSON lines, and the start that prints the port.
+requests as JSON lines, the writer that trickles, and the start that prints the
+port.
 
     python3 NAME.py --dir DIR [--port N]
 
@@ -13,6 +14,7 @@ import json
 import os
 import sys
 import threading
+import time
 
 
 class RecordingServer(http.server.ThreadingHTTPServer):
@@ -37,6 +39,24 @@ class RecordingServer(http.server.ThreadingHTTPServer):
                 log.write(json.dumps(entry, ensure_ascii=self.ascii_log) + "\n")
                 log.flush()
                 os.fsync(log.fileno())
+
+
+class SlowWriter:
+    """Writes through to inner one byte at a time, pausing `pause` seconds after each."""
+
+    def __init__(self, inner, pause):
+        self.inner = inner
+        self.pause = pause
+
+    def write(self, data):
+        for index in range(len(data)):
+            self.inner.write(data[index:index + 1])
+            self.inner.flush()
+            time.sleep(self.pause)
+        return len(data)
+
+    def flush(self):
+        self.inner.flush()
 
 
 def run(name, make_server, argv):

@@ -44,6 +44,8 @@ import sys
 import threading
 import time
 
+import loopback
+
 
 class ScriptedServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
@@ -173,23 +175,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         if behaviour.get("head_trickle"):
-            head = b"".join(self._headers_buffer) + b"\r\n"
-            self._headers_buffer = []
-            for index in range(len(head)):
-                self.wfile.write(head[index:index + 1])
-                self.wfile.flush()
-                time.sleep(float(behaviour["head_trickle"]))
-        else:
-            self.end_headers()
+            # end_headers writes the status line and headers through wfile.
+            self.wfile = loopback.SlowWriter(self.wfile, float(behaviour["head_trickle"]))
+        self.end_headers()
+        if isinstance(self.wfile, loopback.SlowWriter):
+            self.wfile = self.wfile.inner
 
         drop_after = behaviour.get("drop_after")
         if self.command != "HEAD":
             sent = body if drop_after is None else body[: int(drop_after)]
             if behaviour.get("trickle"):
-                for index in range(len(sent)):
-                    self.wfile.write(sent[index:index + 1])
-                    self.wfile.flush()
-                    time.sleep(float(behaviour["trickle"]))
+                loopback.SlowWriter(self.wfile, float(behaviour["trickle"])).write(sent)
             else:
                 self.wfile.write(sent)
         self.wfile.flush()
